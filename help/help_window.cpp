@@ -1,0 +1,230 @@
+#include "help/help_window.h"
+
+#include "help/twips_label.h"
+#include "toolkit/fonts.h"
+#include "toolkit/twips.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace tavro::ui {
+
+namespace {
+
+constexpr double kClientWidth = 8865;
+constexpr double kClientHeight = 4845;
+
+// The panel's design tops of its two labels; scrolling raises both by the same amount.
+constexpr float kTitleTop = 120;
+constexpr float kTextTop = 600;
+
+QString fromText(const std::string& text) { return QString::fromStdString(text); }
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        double top, const QString& accessibleName,
+                        const QString& accessibleDescription)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(twipsRect(120, top, 1335, 375));
+    button->setAccessibleName(accessibleName);
+    button->setAccessibleDescription(accessibleDescription);
+    return button;
+}
+
+void paintWhite(QWidget* widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QPushButton* topicButton(QWidget* parent, const char* name, const char* topic, double top)
+{
+    const QString caption = QString::fromLatin1(topic);
+    return makeButton(parent, name, caption, top,
+                      QStringLiteral("%1 topic").arg(caption),
+                      QStringLiteral("Shows the %1 help topic").arg(caption));
+}
+
+}  // namespace
+
+HelpWindow::HelpWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmTip"));
+    setWindowTitle(QStringLiteral("Help"));
+    setFont(dialogFont());
+    setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+
+    createControls();
+    setTabOrder();
+    connectHandlers();
+    Form_Load();
+}
+
+void HelpWindow::createControls()
+{
+    cmdNextTip_ = topicButton(this, "cmdNextTip", "Overview", 120);
+    Command1_ = topicButton(this, "Command1", "Metronome", 720);
+    Command2_ = topicButton(this, "Command2", "Building Speed", 1320);
+    Command5_ = topicButton(this, "Command5", "Linear Increase", 1920);
+    Command4_ = topicButton(this, "Command4", "Skip Increase", 2520);
+    Command7_ = makeButton(this, "Command7", QStringLiteral("OK"), 4320, QStringLiteral("OK"),
+                           QStringLiteral("Hides the help window"));
+
+    // A plain widget clips its children to its own rectangle, so the panel's inner area
+    // is the whole widget: label tops are measured from its upper edge. Its outline is
+    // drawn by the window just outside it (see paintEvent), where no label can cover it.
+    Picture1_ = new QWidget(this);
+    Picture1_->setObjectName(QStringLiteral("Picture1"));
+    Picture1_->setGeometry(twipsRect(1560, 120, 6975, 4575));
+    paintWhite(Picture1_);
+    Picture1_->setFocusPolicy(Qt::TabFocus);
+    Picture1_->setAccessibleName(QStringLiteral("Help topic"));
+    Picture1_->installEventFilter(this);
+
+    Label1_ = new TwipsLabel(Picture1_, 2160, kTitleTop, 3255, 375);
+    Label1_->setObjectName(QStringLiteral("Label1"));
+    Label1_->setFont(faceOrSans(QStringLiteral("MS Sans Serif"), 12.0, true, true));
+    Label1_->setAlignment(Qt::AlignCenter);
+    paintWhite(Label1_);
+    Label1_->setCaption(QStringLiteral("OVERVIEW"));
+
+    lblTipText_ = new TwipsLabel(Picture1_, 120, kTextTop, 6735, 6840);
+    lblTipText_->setObjectName(QStringLiteral("lblTipText"));
+    lblTipText_->setFont(faceOrSans(QStringLiteral("Arial"), 8.25));
+    lblTipText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblTipText_->setWordWrap(true);
+    paintWhite(lblTipText_);
+
+    // Created after the panel so that it stands in front of the panel's last pixel
+    // column, which the design lets the two overlap by.
+    VScroll1_ = new QScrollBar(Qt::Vertical, this);
+    VScroll1_->setObjectName(QStringLiteral("VScroll1"));
+    VScroll1_->setGeometry(twipsRect(8520, 120, 255, 4575));
+    VScroll1_->setRange(0, 5000);
+    VScroll1_->setSingleStep(100);
+    VScroll1_->setPageStep(400);
+    VScroll1_->setValue(0);
+    // Without tracking, valueChanged comes only once a dragged thumb is released, so the
+    // labels never move while the user is still dragging.
+    VScroll1_->setTracking(false);
+    VScroll1_->setFocusPolicy(Qt::StrongFocus);
+    VScroll1_->setAccessibleName(QStringLiteral("Scroll help text"));
+    VScroll1_->setAccessibleDescription(
+        QStringLiteral("Moves the topic title and text up and down"));
+}
+
+// Skip Increase comes before Linear Increase in the keyboard order, although it stands
+// below it on screen.
+void HelpWindow::setTabOrder()
+{
+    QWidget* const order[] = {cmdNextTip_, Picture1_, Command1_, Command2_,
+                              Command4_,   Command5_, VScroll1_, Command7_};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void HelpWindow::connectHandlers()
+{
+    connect(cmdNextTip_, &QPushButton::clicked, this, &HelpWindow::cmdNextTip_Click);
+    connect(Command1_, &QPushButton::clicked, this, &HelpWindow::Command1_Click);
+    connect(Command2_, &QPushButton::clicked, this, &HelpWindow::Command2_Click);
+    connect(Command5_, &QPushButton::clicked, this, &HelpWindow::Command5_Click);
+    connect(Command4_, &QPushButton::clicked, this, &HelpWindow::Command4_Click);
+    connect(Command7_, &QPushButton::clicked, this, &HelpWindow::Command7_Click);
+    connect(VScroll1_, &QScrollBar::valueChanged, this, &HelpWindow::VScroll1_Change);
+}
+
+void HelpWindow::Form_Load()
+{
+    scrolldelta_ = 0;
+    scrollvalue_ = 0;
+    lastscroll_ = 0;
+    buildHelpTexts(texts_);
+    lblTipText_->setCaption(fromText(texts_.overviewtext));
+    Label1_->setCaption(QStringLiteral("OVERVIEW"));
+}
+
+// The topic buttons change only the two captions: the labels stay where the scroll bar
+// put them, so a new topic appears at the current scroll offset.
+void HelpWindow::cmdNextTip_Click()
+{
+    lblTipText_->setCaption(fromText(texts_.overviewtext));
+    Label1_->setCaption(QStringLiteral("OVERVIEW"));
+}
+
+void HelpWindow::Command1_Click()
+{
+    Label1_->setCaption(QStringLiteral("METRONOME"));
+    lblTipText_->setCaption(fromText(texts_.metronometext));
+}
+
+void HelpWindow::Command2_Click()
+{
+    Label1_->setCaption(QStringLiteral("BUILDING SPEED"));
+    lblTipText_->setCaption(fromText(texts_.buildingtext));
+}
+
+void HelpWindow::Command5_Click()
+{
+    Label1_->setCaption(QStringLiteral("LINEAR INCREASE"));
+    lblTipText_->setCaption(fromText(texts_.lineartext));
+}
+
+void HelpWindow::Command4_Click()
+{
+    Label1_->setCaption(QStringLiteral("SKIP INCREASE"));
+    lblTipText_->setCaption(fromText(texts_.skiptext));
+}
+
+// OK only hides: the window keeps its topic, scroll position and texts for the next show.
+void HelpWindow::Command7_Click() { hide(); }
+
+// The labels move by the difference from the value applied last, not to a position
+// computed from the value, and the title moves together with the text.
+void HelpWindow::VScroll1_Change()
+{
+    labeltop_ = lblTipText_->topTwips();
+    titletop_ = Label1_->topTwips();
+    scrollvalue_ = static_cast<std::int16_t>(VScroll1_->value());
+    scrolldelta_ = static_cast<std::int16_t>(scrollvalue_ - lastscroll_);
+    lastscroll_ = scrollvalue_;
+    lblTipText_->setTopTwips(labeltop_ - scrolldelta_);
+    Label1_->setTopTwips(titletop_ - scrolldelta_);
+}
+
+// The panel's outline, one pixel outside it; while the panel has keyboard focus a second,
+// highlighted ring shows where the focus is.
+void HelpWindow::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    const QRect panel = Picture1_->geometry();
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(panel.adjusted(-1, -1, 0, 0));
+    if (Picture1_->hasFocus()) {
+        painter.setPen(palette().color(QPalette::Highlight));
+        painter.drawRect(panel.adjusted(-2, -2, 1, 1));
+    }
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Picture1_
+        && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        update();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tavro::ui

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "help/help_texts.h"
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QPushButton;
+class QScrollBar;
+
+namespace tavro::ui {
+
+class TwipsLabel;
+
+// The help window "frmTip": five topic buttons, a white panel showing the topic's
+// title and text, a scroll bar that moves title and text together inside the panel,
+// and OK, which hides the window. Its load step runs in the constructor, so a new
+// window always opens on the Overview topic scrolled to the top.
+//
+// Invariant: as long as only the scroll bar moves the labels, lastscroll equals the
+// scroll bar's value and the labels stand at their design tops raised by that value.
+class HelpWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HelpWindow(QWidget* parent = nullptr);
+
+    const HelpTexts& texts() const { return texts_; }
+    std::int16_t lastScroll() const { return lastscroll_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void setTabOrder();
+    void connectHandlers();
+
+    void Form_Load();
+    void cmdNextTip_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command5_Click();
+    void Command4_Click();
+    void Command7_Click();
+    void VScroll1_Change();
+
+    QPushButton* cmdNextTip_ = nullptr;
+    QPushButton* Command1_ = nullptr;
+    QPushButton* Command2_ = nullptr;
+    QPushButton* Command5_ = nullptr;
+    QPushButton* Command4_ = nullptr;
+    QPushButton* Command7_ = nullptr;
+    QWidget* Picture1_ = nullptr;
+    TwipsLabel* Label1_ = nullptr;
+    TwipsLabel* lblTipText_ = nullptr;
+    QScrollBar* VScroll1_ = nullptr;
+
+    HelpTexts texts_;
+
+    // Scroll state. labeltop and titletop are written before they are read.
+    float labeltop_ = 0.0F;
+    float titletop_ = 0.0F;
+    std::int16_t scrolldelta_ = 0;
+    std::int16_t scrollvalue_ = 0;
+    std::int16_t lastscroll_ = 0;
+};
+
+}  // namespace tavro::ui
