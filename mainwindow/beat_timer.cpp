@@ -1,0 +1,84 @@
+#include "mainwindow/beat_timer.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace tavro::ui {
+
+namespace {
+
+std::chrono::milliseconds millis(std::int32_t value) { return std::chrono::milliseconds(value); }
+
+}  // namespace
+
+BeatTimer::BeatTimer(QObject* parent, Delivery delivery, Clock clock)
+    : QObject(parent), delivery_(delivery), clock_(std::move(clock))
+{
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &BeatTimer::expire);
+}
+
+void BeatTimer::start(std::int32_t milliseconds)
+{
+    active_ = true;
+    interval_ = milliseconds;
+    const BeatClock::time_point now = clock_();
+    next_ = nextBeatDeadline(now, millis(milliseconds), now);
+    arm();
+}
+
+void BeatTimer::stop()
+{
+    active_ = false;
+    timer_.stop();
+}
+
+void BeatTimer::setInterval(std::int32_t milliseconds)
+{
+    interval_ = milliseconds;
+    if (!active_) {
+        return;
+    }
+    if (inExpiry_) {
+        // Armed once the handler returns, so the new count starts on the grid.
+        restartedInExpiry_ = true;
+        next_ = nextBeatDeadline(expiryScheduled_, millis(milliseconds), clock_());
+        return;
+    }
+    const BeatClock::time_point now = clock_();
+    next_ = nextBeatDeadline(now, millis(milliseconds), now);
+    arm();
+}
+
+void BeatTimer::expire()
+{
+    if (!active_ || inExpiry_) {
+        return;
+    }
+    timer_.stop();
+    inExpiry_ = true;
+    restartedInExpiry_ = false;
+    expiryScheduled_ = next_;
+    emit expired();
+    inExpiry_ = false;
+    if (!active_) {
+        return;
+    }
+    if (!restartedInExpiry_) {
+        next_ = nextBeatDeadline(expiryScheduled_, millis(interval_), clock_());
+    }
+    arm();
+}
+
+void BeatTimer::arm()
+{
+    if (delivery_ == Delivery::Manual || !active_) {
+        return;
+    }
+    // Rounded up, so the timer never fires before the deadline it serves.
+    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(next_ - clock_());
+    timer_.start(std::max(remaining, std::chrono::milliseconds(0)));
+}
+
+}  // namespace tavro::ui

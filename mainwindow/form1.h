@@ -1,0 +1,74 @@
+#pragma once
+
+#include "engine/metronome.h"
+#include "help/help_window.h"
+#include "mainwindow/beat_timer.h"
+#include "mainwindow/form1_controls.h"
+#include "mainwindow/qt_window_ops.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+
+namespace tavro::ui {
+
+// What the main window takes from the platform; the defaults are the real ones.
+struct Form1Services {
+    std::function<void()> beep;  // empty: the system beep
+    BeatTimer::Delivery timerDelivery = BeatTimer::Delivery::Automatic;
+    BeatTimer::Clock clock = &BeatClock::now;
+};
+
+// The program's main window: settings, run buttons, status and the menus, wired to the
+// metronome engine's handlers. The window has no logic of its own.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Creates every control in its design state, starts Timer1 at 1000 ms and runs the
+    // load step; the window is placed in the middle of the screen, not yet shown.
+    explicit Form1(Form1Services services = {});
+    ~Form1() override;
+
+    const Metronome& metronome() const { return *metronome_; }
+    const QtWindowOps& windowOps() const { return *ops_; }
+    const Form1Controls& controls() const { return controls_; }
+    BeatTimer& timer1() { return *timer1_; }
+    HelpWindow* helpWindow() const { return helpWindow_.data(); }
+
+signals:
+    // The program has ended: every window is closed and the beat clock stopped. The
+    // application leaves its event loop on it.
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void connectHandlers();
+    void mnuinstruct_Click();
+    void mnuabout_Click();
+    void endProgram();
+
+    QWidget* client_ = nullptr;
+    Form1Controls controls_;
+    QMenu* mnuvolume_ = nullptr;
+    QMenu* mnuhelp_ = nullptr;
+    std::array<QAction*, 3> volumeItems_{};  // mnuhigh, mnumedium, mnulow
+    QAction* mnuinstruct_ = nullptr;
+    QAction* mnuabout_ = nullptr;
+    BeatTimer* timer1_ = nullptr;
+    std::unique_ptr<QtWindowOps> ops_;
+    std::unique_ptr<Metronome> metronome_;
+    QPointer<HelpWindow> helpWindow_;
+    bool ended_ = false;
+};
+
+}  // namespace tavro::ui

@@ -1,0 +1,31 @@
+#include "mainwindow/message_box.h"
+
+#include "mainwindow/window_fonts.h"
+
+#include <QMessageBox>
+
+namespace tavro::ui {
+
+QString displayText(const std::string& text)
+{
+    QString shown = QString::fromStdString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+void showMessageBox(QWidget* parent, const std::string& text, const std::string& title)
+{
+    QMessageBox box(parent);
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.setFont(formDialogFont());
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(displayText(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+}  // namespace tavro::ui

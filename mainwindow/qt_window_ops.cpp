@@ -1,0 +1,65 @@
+#include "mainwindow/qt_window_ops.h"
+
+#include "mainwindow/beat_timer.h"
+#include "mainwindow/message_box.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace tavro::ui {
+
+QtWindowOps::QtWindowOps(const Form1Controls& controls,
+                         const std::array<QAction*, 3>& volumeItems, BeatTimer& timer,
+                         QWidget* dialogParent, Services services)
+    : controls_(controls),
+      volumeItems_(volumeItems),
+      timer_(timer),
+      dialogParent_(dialogParent),
+      services_(std::move(services))
+{
+}
+
+std::string QtWindowOps::boxText(Box box) const
+{
+    return controls_.box(box)->text().toStdString();
+}
+
+void QtWindowOps::setBoxText(Box box, const std::string& text)
+{
+    controls_.box(box)->setText(QString::fromStdString(text));
+}
+
+bool QtWindowOps::optionOn(Option option) const { return controls_.option(option)->isChecked(); }
+
+void QtWindowOps::setLabelCaption(StatusLabel label, const std::string& caption)
+{
+    // Assistive technology reads the value itself, so the name follows the caption.
+    QLabel* shown = controls_.statusLabel(label);
+    const QString text = displayText(caption);
+    shown->setText(text);
+    shown->setAccessibleName(text);
+}
+
+void QtWindowOps::setVolumeChecked(VolumeItem item, bool checked)
+{
+    volumeItems_.at(static_cast<std::size_t>(item))->setChecked(checked);
+}
+
+std::int32_t QtWindowOps::timerInterval() const { return timer_.interval(); }
+
+void QtWindowOps::setTimerInterval(std::int32_t milliseconds) { timer_.setInterval(milliseconds); }
+
+void QtWindowOps::messageBox(const std::string& text, const std::string& title)
+{
+    lastMessageText_ = text;
+    lastMessageTitle_ = title;
+    showMessageBox(dialogParent_, text, title);
+}
+
+void QtWindowOps::beep() { services_.beep(); }
+
+void QtWindowOps::endProgram() { services_.endProgram(); }
+
+}  // namespace tavro::ui

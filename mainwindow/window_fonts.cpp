@@ -1,0 +1,39 @@
+#include "mainwindow/window_fonts.h"
+
+#include "toolkit/fonts.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QStringList>
+
+namespace tavro::ui {
+
+QFont sansSerifFace(double pointSize, bool bold)
+{
+    static const bool hasDesignFace =
+        QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"));
+    const QString family = hasDesignFace ? QStringLiteral("MS Sans Serif") : QStringLiteral("Arial");
+    return faceOrSans(family, pointSize, bold);
+}
+
+QFont fitToLabels(QFont font, const QList<QLabel*>& labels)
+{
+    constexpr double kSmallest = 6.0;
+    constexpr double kStep = 0.25;
+    auto allFit = [&labels](const QFont& candidate) {
+        const QFontMetrics metrics(candidate);
+        for (const QLabel* label : labels) {
+            if (metrics.horizontalAdvance(label->text()) > label->contentsRect().width()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (font.pointSizeF() - kStep >= kSmallest && !allFit(font)) {
+        font.setPointSizeF(font.pointSizeF() - kStep);
+    }
+    return font;
+}
+
+}  // namespace tavro::ui
