@@ -67,7 +67,7 @@ std::string HeadlessWindow::boxText(Box box) const { return boxTexts_[indexOf(bo
 
 void HeadlessWindow::setBoxText(Box box, const std::string& text) {
     boxTexts_[indexOf(box)] = text;
-    out_ << "text " << nameOf(kBoxNames, box) << ' ' << quoted(text) << '\n';
+    out_ << "text " << nameOf(kBoxNames, box) << ' ' << quoteText(text) << '\n';
 }
 
 bool HeadlessWindow::optionOn(Option option) const { return options_[indexOf(option)]; }
@@ -90,7 +90,7 @@ void HeadlessWindow::setTimerInterval(std::int32_t milliseconds) {
 }
 
 void HeadlessWindow::messageBox(const std::string& text, const std::string& title) {
-    out_ << "message " << quoted(text) << " title " << quoted(title) << '\n';
+    out_ << "message " << quoteText(text) << " title " << quoteText(title) << '\n';
 }
 
 void HeadlessWindow::endProgram() {

@@ -29,7 +29,7 @@ bool readScript(const char* path, std::string& script, std::string& problem) {
     bool ok = file != nullptr && readAll(file, script);
     const int error = errno;
     if (file != nullptr) std::fclose(file);
-    if (!ok) problem = "cannot read " + tavro::trace::quoted(path) + ": " + std::strerror(error);
+    if (!ok) problem = "cannot read " + tavro::trace::quoteText(path) + ": " + std::strerror(error);
     return ok;
 }
 

@@ -2,7 +2,7 @@
 
 namespace tavro::trace {
 
-std::string quoted(std::string_view text) {
+std::string quoteText(std::string_view text) {
     std::string result;
     result.reserve(text.size() + 2);
     result += '"';
