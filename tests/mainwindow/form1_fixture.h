@@ -1,0 +1,157 @@
+#pragma once
+
+#include "mainwindow/form1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+// What a message box showed while it was open.
+struct SeenBox {
+    bool shown = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    qsizetype buttonCount = 0;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Runs `action`, answering the first modal message box it opens by clicking its OK
+// button. `whileOpen` runs once with the box on screen, before it is answered.
+inline SeenBox answerMessageBoxDuring(const std::function<void()>& action,
+                                      const std::function<void()>& whileOpen = {})
+{
+    SeenBox seen;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        poll.stop();
+        seen.shown = true;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        seen.buttonCount = box->buttons().size();
+        seen.buttons = box->standardButtons();
+        if (whileOpen) {
+            whileOpen();
+        }
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    poll.start();
+    action();
+    poll.stop();
+    return seen;
+}
+
+// The main window as a user meets it, with the beat clock driven by the test (a fake
+// monotonic clock, expiries delivered on demand) and the beeps counted.
+class Form1Test : public ::testing::Test {
+protected:
+    using Clock = tavro::BeatClock;
+
+    Form1Test() : form(services()) {}
+
+    void SetUp() override
+    {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+
+    template <class T>
+    T* child(const char* name) const
+    {
+        T* widget = form.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    QLineEdit* box(const char* name) const { return child<QLineEdit>(name); }
+    QString boxText(const char* name) const { return box(name)->text(); }
+    QString label(const char* name) const { return child<QLabel>(name)->text(); }
+    QAction* item(const char* name) const { return child<QAction>(name); }
+
+    // Replaces the text of a box by typing, as a user would.
+    void type(const char* name, const QString& text) const
+    {
+        QLineEdit* edit = box(name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+
+    void click(const char* name) const
+    {
+        QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton);
+    }
+
+    // Clicks a button that must open a message box, and answers it.
+    SeenBox clickExpectingBox(const char* name) const
+    {
+        SeenBox seen = answerMessageBoxDuring([&] { click(name); });
+        EXPECT_TRUE(seen.shown) << name << " opened no message box";
+        return seen;
+    }
+
+    // Clicks a button that must not open a message box.
+    void clickQuietly(const char* name) const
+    {
+        const SeenBox seen = answerMessageBoxDuring([&] { click(name); });
+        EXPECT_FALSE(seen.shown) << qPrintable(seen.text);
+    }
+
+    // Delivers `count` expiries of Timer1, each arriving `late` after its deadline.
+    void tick(int count = 1, std::chrono::milliseconds late = std::chrono::milliseconds(0))
+    {
+        for (int i = 0; i < count; ++i) {
+            now = form.timer1().nextDeadline() + late;
+            form.timer1().expire();
+        }
+    }
+
+    // The six value labels: speed, bar, bar total, beat, repeat, repeat total.
+    std::vector<QString> status() const
+    {
+        return {label("speedlabel"), label("barlabel"),    label("bartotallabel"),
+                label("beatlabel"),  label("repeatlabel"), label("repeattotallabel")};
+    }
+
+    std::vector<bool> volumeChecks() const
+    {
+        return {item("mnuhigh")->isChecked(), item("mnumedium")->isChecked(),
+                item("mnulow")->isChecked()};
+    }
+
+    int beeps = 0;
+    Clock::time_point now = Clock::time_point(std::chrono::hours(1));
+    tavro::ui::Form1 form;
+
+private:
+    tavro::ui::Form1Services services()
+    {
+        tavro::ui::Form1Services s;
+        s.beep = [this] { ++beeps; };
+        s.timerDelivery = tavro::ui::BeatTimer::Delivery::Manual;
+        s.clock = [this] { return now; };
+        return s;
+    }
+};
