@@ -3,6 +3,7 @@
 #include "mainwindow/window_fonts.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tavro::ui {
 
@@ -24,6 +25,8 @@ void showMessageBox(QWidget* parent, const std::string& text, const std::string&
     box.setTextFormat(Qt::PlainText);
     box.setText(displayText(text));
     box.setStandardButtons(QMessageBox::Ok);
+    // Some styles decorate dialog buttons with icons; this box shows none at all.
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

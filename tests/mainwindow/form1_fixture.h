@@ -29,6 +29,7 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     qsizetype buttonCount = 0;
     QMessageBox::StandardButtons buttons;
+    bool okHasIcon = false;
 };
 
 // Runs `action`, answering the first modal message box it opens by clicking its OK
@@ -51,6 +52,7 @@ inline SeenBox answerMessageBoxDuring(const std::function<void()>& action,
         seen.icon = box->icon();
         seen.buttonCount = box->buttons().size();
         seen.buttons = box->standardButtons();
+        seen.okHasIcon = !box->button(QMessageBox::Ok)->icon().isNull();
         if (whileOpen) {
             whileOpen();
         }

@@ -36,6 +36,7 @@ TEST_F(Form1MenuTest, AboutShowsTenLinesSeparatedByCarriageReturns)
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen.buttonCount, 1);
     EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_FALSE(seen.okHasIcon);
 
     const std::string built = form.windowOps().lastMessageText();
     EXPECT_EQ(built.find('\n'), std::string::npos);

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Takes the pictures in docs/screenshots/ from the real program, driven from outside as
+# a user would drive it: under a virtual X display (Xvfb) with a small window manager
+# for title bars, xdotool for the mouse and keys, and ImageMagick's import to capture.
+#
+#   scripts/screenshots.sh            builds tavro-metronome and writes the PNGs
+#   TAVRO_BUILD_DIR=dir scripts/...   builds in another directory (default build/screenshots)
+#
+# The positions clicked are those of the layout (twips / 15 in the client area).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out="$root/docs/screenshots"
+
+if [ "${1:-}" != "--on-display" ]; then
+    tools=(xvfb xauth xdotool x11-utils imagemagick openbox)
+    missing=()
+    for p in "${tools[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        SUDO=""
+        [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+        export DEBIAN_FRONTEND=noninteractive
+        $SUDO apt-get update -q
+        $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+    scripts/install-deps.sh
+    build=${TAVRO_BUILD_DIR:-build/screenshots}
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j 2 --target tavro-metronome
+    mkdir -p "$out"
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
+        "$0" --on-display "$(cd "$build" && pwd)/app/tavro-metronome"
+fi
+
+program=$2
+export QT_QPA_PLATFORM=xcb
+unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
+
+# A blank desktop background, so the captured windows stand out cleanly.
+xsetroot -solid '#3a5f7a' 2>/dev/null || true
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+sleep 1
+"$program" &
+app=$!
+trap 'kill "$app" "$wm" 2>/dev/null || true' EXIT
+
+window_of() { xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+
+# Left, top, width and height of a window's client area on the screen. (xwininfo's
+# absolute position stays right under a reparenting window manager.)
+geometry() {
+    xwininfo -id "$1" | awk '
+        /Absolute upper-left X/ {x = $4}
+        /Absolute upper-left Y/ {y = $4}
+        /Width:/  {w = $2}
+        /Height:/ {h = $2}
+        END {print x, y, w, h}'
+}
+
+# Captures the screen area of window $1 with its frame and title bar.
+capture() {
+    local id=$1 file=$2
+    local ax ay w h left right top bottom
+    read -r ax ay w h < <(geometry "$id")
+    read -r left right top bottom < <(xprop -id "$id" _NET_FRAME_EXTENTS |
+        sed 's/.*= //; s/,//g')
+    import -window root \
+        -crop "$((w + left + right))x$((h + top + bottom))+$((ax - left))+$((ay - top))" \
+        +repage "$out/$file"
+    echo "wrote docs/screenshots/$file"
+}
+
+main=$(window_of '^Tavro Metronome$')
+sleep 1
+read -r mainX mainY mainW mainH < <(geometry "$main")
+menubar=$((mainH - 366))   # the client area is 366 pixels high below the menu bar
+
+click_main() { xdotool mousemove $((mainX + $1)) $((mainY + menubar + $2)) click 1; }
+
+# A run at 120 beats per minute, caught in the piece after the introduction.
+click_main 120 144                   # startspeed
+xdotool key ctrl+a type --delay 40 "120"
+click_main 376 36                    # START
+sleep 5.8
+capture "$main" main-window-running.png
+
+# The Volume menu, open over the window.
+xdotool mousemove $((mainX + 24)) $((mainY + menubar / 2)) click 1
+sleep 0.8
+capture "$main" volume-menu.png
+xdotool key Escape
+sleep 0.3
+
+# The About box, from the Help menu.
+xdotool mousemove $((mainX + 72)) $((mainY + menubar / 2)) click 1
+sleep 0.5
+xdotool key Down Down Return
+about=$(window_of '^About$')
+sleep 0.8
+capture "$about" about-box.png
+xdotool key Return
+sleep 0.3
+
+# The help window on one topic, scrolled down by two pages.
+xdotool mousemove $((mainX + 72)) $((mainY + menubar / 2)) click 1
+sleep 0.5
+xdotool key Down Return
+help=$(window_of '^Help$')
+sleep 0.8
+read -r X Y WIDTH HEIGHT < <(geometry "$help")
+xdotool mousemove $((X + 52)) $((Y + 100)) click 1          # "Building Speed"
+sleep 0.3
+xdotool mousemove $((X + WIDTH - 12)) $((Y + HEIGHT - 60)) click 1 sleep 0.3 click 1
+sleep 0.8
+capture "$help" help-window-scrolled.png
