@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
   qt6-base-dev
+  libqt6svg6
   fonts-liberation
   xvfb xauth
 )

@@ -144,6 +144,12 @@ TEST_F(Form1LayoutTest, OpensInTheMiddleOfTheScreenAndCanBeResizedAndMaximised)
     EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
     EXPECT_LT(form.minimumWidth(), 427);
     EXPECT_GT(form.maximumWidth(), 2000);
+
+    // The title bar carries the program's icon, drawn from the built-in SVG.
+    const QImage icon = form.windowIcon().pixmap(QSize(32, 32)).toImage();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.size(), QSize(32, 32));
+    EXPECT_GT(qAlpha(icon.pixel(16, 16)), 0);  // the case stands in the middle
 }
 
 TEST_F(Form1LayoutTest, TabVisitsTheControlsInTheirFocusOrder)
