@@ -40,6 +40,7 @@ public:
     const QtWindowOps& windowOps() const { return *ops_; }
     const Form1Controls& controls() const { return controls_; }
     BeatTimer& timer1() { return *timer1_; }
+    const BeatTimer& timer1() const { return *timer1_; }
     HelpWindow* helpWindow() const { return helpWindow_.data(); }
 
 signals:

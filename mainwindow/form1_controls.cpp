@@ -68,11 +68,21 @@ QLineEdit* addBox(const Container& in, const char* name, const char* text,
     return box;
 }
 
+// An option button that answers a click anywhere on its area, not only on its circle and
+// caption: the layout gives each button a generous width, and all of it is the button.
+class OptionButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
 QRadioButton* addOption(const Container& in, const char* name, const char* caption,
                         bool on, TwipsRect at)
 {
     // Siblings in one frame form one exclusive group; the frames stay independent.
-    auto* option = place(new QRadioButton(QString::fromLatin1(caption), in.widget), in, name, at);
+    auto* option = place(new OptionButton(QString::fromLatin1(caption), in.widget), in, name, at);
     option->setAutoExclusive(true);
     option->setChecked(on);
     option->setAccessibleName(QString::fromLatin1(caption));

@@ -283,6 +283,12 @@ TEST_F(Form1LayoutTest, OptionButtonsAreExclusiveWithinTheirFrameOnly)
     EXPECT_FALSE(child<QRadioButton>("fourfour")->isChecked());
     EXPECT_FALSE(child<QRadioButton>("threefour")->isChecked());
     EXPECT_TRUE(child<QRadioButton>("incskip")->isChecked());
+
+    // A button answers a click anywhere on its area, well to the right of its caption.
+    QRadioButton* threefour = child<QRadioButton>("threefour");
+    QTest::mouseClick(threefour, Qt::LeftButton, {}, QPoint(threefour->width() - 3, 8));
+    EXPECT_TRUE(threefour->isChecked());
+    EXPECT_FALSE(child<QRadioButton>("twofour")->isChecked());
 }
 
 TEST_F(Form1LayoutTest, ControlsCarryAccessibleNamesAndValuesDescribeThemselves)
