@@ -3,7 +3,6 @@
 #include "help/help_window_holder.h"
 #include "mainwindow/about_text.h"
 #include "mainwindow/app_icon.h"
-#include "mainwindow/message_box.h"
 #include "mainwindow/window_fonts.h"
 #include "toolkit/twips.h"
 
@@ -49,7 +48,7 @@ Form1::Form1(Form1Services services)
     setFont(fitToLabels(formDialogFont(), settingsLabels));
     buildMenus();
 
-    // Timer1 counts from the creation of the window and is never disabled.
+    // Timer1 counts from the creation of the window; only the end of the program stops it.
     timer1_ = new BeatTimer(this, services.timerDelivery, std::move(services.clock));
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->start(kTimer1DesignInterval);
@@ -84,7 +83,7 @@ void Form1::buildMenus()
 
     mnuvolume_ = bar->addMenu(QStringLiteral("Volume"));
     mnuvolume_->setObjectName(QStringLiteral("mnuvolume"));
-    mnuvolume_->setFont(formDialogFont());
+    mnuvolume_->setFont(font());  // menus drop out as windows of their own
     volumeItems_[static_cast<std::size_t>(VolumeItem::High)] =
         addItem(mnuvolume_, "mnuhigh", "High", true);
     volumeItems_[static_cast<std::size_t>(VolumeItem::Medium)] =
@@ -96,7 +95,7 @@ void Form1::buildMenus()
 
     mnuhelp_ = bar->addMenu(QStringLiteral("Help"));
     mnuhelp_->setObjectName(QStringLiteral("mnuhelp"));
-    mnuhelp_->setFont(formDialogFont());
+    mnuhelp_->setFont(font());
     mnuinstruct_ = addItem(mnuhelp_, "mnuinstruct", "Instructions", false);
     mnuhelp_->addSeparator()->setObjectName(QStringLiteral("spacer"));
     mnuabout_ = addItem(mnuhelp_, "mnuabout", "About", false);
