@@ -11,14 +11,6 @@ const QString kProblem = QStringLiteral("Houston - We have a Problem");
 
 using Form1RunTest = Form1Test;
 
-TEST_F(Form1RunTest, TicksBeforeTheFirstStartChangeNothing)
-{
-    const std::vector<QString> before = status();
-    tick(3);
-    EXPECT_EQ(status(), before);
-    EXPECT_EQ(beeps, 0);
-}
-
 TEST_F(Form1RunTest, StartWithTheDefaultsPlaysTheIntroductionThenThePiece)
 {
     clickQuietly("Command2");
@@ -139,17 +131,6 @@ TEST_F(Form1RunTest, PauseHoldsTheRunAndStopEndsIt)
     EXPECT_EQ(clickExpectingBox("Command4").text, "You can't Pause while stopped!");
 }
 
-TEST_F(Form1RunTest, TheRepeatTotalFollowsTheBoxAtEachTick)
-{
-    clickQuietly("Command2");
-    type("repeat", "7");
-    tick();
-    EXPECT_EQ(label("repeattotallabel"), "7");
-    type("repeat", "x");
-    tick();
-    EXPECT_EQ(label("repeattotallabel"), "0");
-}
-
 TEST_F(Form1RunTest, VolumeMovesTheCheckMarkAndTheNextTickBeepsAccordingly)
 {
     clickQuietly("Command2");
@@ -168,17 +149,6 @@ TEST_F(Form1RunTest, VolumeMovesTheCheckMarkAndTheNextTickBeepsAccordingly)
     EXPECT_EQ(volumeChecks(), (std::vector<bool>{false, true, false}));
     tick();
     EXPECT_EQ(beeps, 2 + 15 + 8);
-}
-
-TEST_F(Form1RunTest, TheVolumeChosenWhileStoppedHoldsThroughStopAndStart)
-{
-    item("mnuhigh")->trigger();
-    clickQuietly("Command2");
-    tick();
-    clickQuietly("Command3");
-    clickQuietly("Command2");
-    tick();
-    EXPECT_EQ(beeps, 30);
 }
 
 TEST_F(Form1RunTest, BeatsGoOnWhileAMessageBoxIsOpen)
