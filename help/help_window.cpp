@@ -93,7 +93,7 @@ void HelpWindow::createControls()
 
     Label1_ = new TwipsLabel(Picture1_, 2160, kTitleTop, 3255, 375);
     Label1_->setObjectName(QStringLiteral("Label1"));
-    Label1_->setFont(faceOrSans(QStringLiteral("MS Sans Serif"), 12.0, true, true));
+    Label1_->setFont(msSansSerif(12.0, true, true));
     Label1_->setAlignment(Qt::AlignCenter);
     paintWhite(Label1_);
     Label1_->setCaption(QStringLiteral("OVERVIEW"));

@@ -4,6 +4,7 @@
 #include "mainwindow/about_text.h"
 #include "mainwindow/app_icon.h"
 #include "mainwindow/window_fonts.h"
+#include "toolkit/fonts.h"
 #include "toolkit/twips.h"
 
 #include <QApplication>
@@ -45,7 +46,7 @@ Form1::Form1(Form1Services services)
     // The settings captions and units are the tightest texts of the layout.
     QList<QLabel*> settingsLabels = controls_.Frame3->findChildren<QLabel*>();
     settingsLabels += controls_.Frame4->findChildren<QLabel*>();
-    setFont(fitToLabels(formDialogFont(), settingsLabels));
+    setFont(fitToLabels(dialogFont(), settingsLabels));
     buildMenus();
 
     // Timer1 counts from the creation of the window; only the end of the program stops it.

@@ -1,6 +1,7 @@
 #include "mainwindow/form1_controls.h"
 
 #include "mainwindow/window_fonts.h"
+#include "toolkit/fonts.h"
 #include "toolkit/twips.h"
 
 #include <QGroupBox>
@@ -102,7 +103,7 @@ QPushButton* addButton(const Container& in, const char* name, const char* captio
     return button;
 }
 
-QFont statusFont(double points) { return sansSerifFace(points, true); }
+QFont statusFont(double points) { return msSansSerif(points, true); }
 
 void addStatusCaption(const Container& in, const char* name, const char* text,
                       Qt::Alignment align, TwipsRect at)

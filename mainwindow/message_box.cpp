@@ -1,6 +1,6 @@
 #include "mainwindow/message_box.h"
 
-#include "mainwindow/window_fonts.h"
+#include "toolkit/fonts.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,7 +19,7 @@ void showMessageBox(QWidget* parent, const std::string& text, const std::string&
 {
     QMessageBox box(parent);
     box.setObjectName(QStringLiteral("messageBox"));
-    box.setFont(formDialogFont());
+    box.setFont(dialogFont());
     box.setIcon(QMessageBox::NoIcon);
     box.setWindowTitle(QString::fromStdString(title));
     box.setTextFormat(Qt::PlainText);

@@ -1,21 +1,10 @@
 #include "mainwindow/window_fonts.h"
 
-#include "toolkit/fonts.h"
-
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QStringList>
 
 namespace tavro::ui {
-
-QFont sansSerifFace(double pointSize, bool bold)
-{
-    static const bool hasDesignFace =
-        QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"));
-    const QString family = hasDesignFace ? QStringLiteral("MS Sans Serif") : QStringLiteral("Arial");
-    return faceOrSans(family, pointSize, bold);
-}
 
 QFont fitToLabels(QFont font, const QList<QLabel*>& labels)
 {

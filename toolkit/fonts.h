@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace tavro::ui {
 
@@ -19,7 +20,19 @@ inline QFont faceOrSans(const QString& family, double pointSize, bool bold = fal
     return font;
 }
 
+// "MS Sans Serif" where this system has it. Otherwise "Arial", which fontconfig maps to
+// the metric-compatible Liberation Sans, rather than the generic sans-serif face: that
+// is usually much wider, and captions such as "Maximum speed" would overflow the labels
+// the layout gives them.
+inline QFont msSansSerif(double pointSize, bool bold = false, bool underline = false)
+{
+    static const bool installed =
+        QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"));
+    return faceOrSans(installed ? QStringLiteral("MS Sans Serif") : QStringLiteral("Arial"),
+                      pointSize, bold, underline);
+}
+
 // The dialog font the layout was designed for: about 8 points, 11 pixels high.
-inline QFont dialogFont() { return faceOrSans(QStringLiteral("MS Sans Serif"), 8.0); }
+inline QFont dialogFont() { return msSansSerif(8.0); }
 
 }  // namespace tavro::ui
