@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, and only
-# those that are missing, so a second run costs nothing.
+# those that are missing, so a second run costs nothing. Scripts that need more (the
+# screenshots, the benchmarks) name their extra packages as arguments.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   libqt6svg6
   fonts-liberation
   xvfb xauth
+  "$@"
 )
 
 missing=()

@@ -13,19 +13,7 @@ root=$(pwd)
 out="$root/docs/screenshots"
 
 if [ "${1:-}" != "--on-display" ]; then
-    tools=(xvfb xauth xdotool x11-utils imagemagick openbox)
-    missing=()
-    for p in "${tools[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    if [ ${#missing[@]} -gt 0 ]; then
-        SUDO=""
-        [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-        export DEBIAN_FRONTEND=noninteractive
-        $SUDO apt-get update -q
-        $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
-    fi
-    scripts/install-deps.sh
+    scripts/install-deps.sh xdotool x11-utils imagemagick openbox
     build=${TAVRO_BUILD_DIR:-build/screenshots}
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$build" -j 2 --target tavro-metronome
