@@ -1,0 +1,71 @@
+#include "audio/click_renderer.h"
+
+#include "audio/click_sound.h"
+
+#include <utility>
+
+namespace tavro::audio {
+namespace {
+
+// The writer publishes clicks in order, but the renderer must not depend on it: a
+// click dealt with out of order would hide an earlier one behind lastStartedFrame_.
+// Four entries: an insertion sort is all it takes.
+void sortByFrame(ClickSchedule::List& list, int count)
+{
+    for (int i = 1; i < count; ++i)
+        for (int j = i; j > 0 && list[j].frame < list[j - 1].frame; --j)
+            std::swap(list[j], list[j - 1]);
+}
+
+}  // namespace
+
+void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
+{
+    if (frames <= 0)
+        return;
+    const std::int64_t end = first + frames;
+
+    // Writes frames [from, to) of the block: the playing click, then silence.
+    auto write = [&](std::int64_t from, std::int64_t to) {
+        const int beeps = static_cast<int>(playingFrames_ / kBeepFrames);
+        for (std::int64_t f = from; f < to; ++f)
+            out[f - first] = clickSample(f - playingFrom_, beeps);
+        if (playingFrames_ > 0 && to >= playingFrom_ + playingFrames_)
+            playingFrames_ = 0;
+    };
+
+    ClickSchedule::List list;
+    const int count = schedule_.snapshot(list);
+    sortByFrame(list, count);
+
+    std::int64_t written = first;
+    for (int i = 0; i < count; ++i) {
+        const Click& click = list[i];
+        if (click.beeps <= 0 || click.frame <= lastStartedFrame_)
+            continue;
+        if (click.frame >= end)
+            break;  // a later block starts it
+        std::int64_t startAt = click.frame;
+        if (click.frame < first) {
+            // Published after its frame had been written: catch up if the ear will
+            // not notice, otherwise give it up for good.
+            if (first - click.frame > kLateToleranceFrames) {
+                dropped_.fetch_add(1, std::memory_order_relaxed);
+                lastStartedFrame_ = click.frame;
+                continue;
+            }
+            late_.fetch_add(1, std::memory_order_relaxed);
+            startAt = first;
+        }
+        write(written, startAt);
+        written = startAt;
+        // A click still playing is cut off: the new one starts on its frame.
+        playingFrom_ = startAt;
+        playingFrames_ = std::int64_t{click.beeps} * kBeepFrames;
+        lastStartedFrame_ = click.frame;
+        started_.fetch_add(1, std::memory_order_relaxed);
+    }
+    write(written, end);
+}
+
+}  // namespace tavro::audio

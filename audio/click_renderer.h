@@ -1,0 +1,44 @@
+#pragma once
+
+#include "audio/click_schedule.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace tavro::audio {
+
+// Writes the stream's samples on the audio thread: silence, and every scheduled click at
+// exactly its frame, whatever the sizes of the blocks the stream asks for. A click that
+// has begun plays to its end even if the schedule drops it meanwhile; each scheduled
+// frame starts at most one click. Real-time safe: no locks, allocation or I/O.
+class ClickRenderer {
+public:
+    explicit ClickRenderer(const ClickSchedule& schedule) : schedule_(schedule) {}
+
+    // Fills out[0..frames) with stream frames first..first+frames-1 (mono, 16 bit).
+    // Blocks follow each other: `first` is the frame after the previous block's last.
+    void render(std::int16_t* out, std::int64_t first, int frames);
+
+    // Counters for measurements, readable from any thread.
+    std::uint64_t clicksStarted() const { return started_.load(std::memory_order_relaxed); }
+    // Clicks first seen after their frame had already been written: started at once
+    // when at most kLateToleranceFrames late, otherwise dropped.
+    std::uint64_t clicksLate() const { return late_.load(std::memory_order_relaxed); }
+    std::uint64_t clicksDropped() const { return dropped_.load(std::memory_order_relaxed); }
+
+    static constexpr std::int64_t kLateToleranceFrames = 20 * kFramesPerMillisecond;
+
+private:
+    const ClickSchedule& schedule_;
+    // The click being played: its start frame and length; none while length is 0.
+    std::int64_t playingFrom_ = 0;
+    std::int64_t playingFrames_ = 0;
+    // The frame of the latest click started; a scheduled click at or before it has been
+    // dealt with.
+    std::int64_t lastStartedFrame_ = INT64_MIN;
+    std::atomic<std::uint64_t> started_{0};
+    std::atomic<std::uint64_t> late_{0};
+    std::atomic<std::uint64_t> dropped_{0};
+};
+
+}  // namespace tavro::audio

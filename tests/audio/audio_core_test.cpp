@@ -1,0 +1,217 @@
+#include "audio/click_renderer.h"
+#include "audio/click_schedule.h"
+#include "audio/click_sound.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace tavro::audio {
+namespace {
+
+using Samples = std::vector<std::int16_t>;
+
+// What the stream must hold: each click's samples from its frame on, silence elsewhere.
+// Clicks in order; each runs until its end or until the next one starts.
+Samples expectedStream(const std::vector<Click>& clicks, std::int64_t frames)
+{
+    Samples out(frames, 0);
+    std::int64_t nextStart = frames;
+    for (auto c = clicks.rbegin(); c != clicks.rend(); ++c) {
+        if (c->beeps <= 0)
+            continue;
+        const std::int64_t end = std::min(nextStart, c->frame + std::int64_t{c->beeps} * kBeepFrames);
+        for (std::int64_t f = c->frame; f < end; ++f)
+            out[f] = clickSample(f - c->frame, c->beeps);
+        nextStart = c->frame;
+    }
+    return out;
+}
+
+// Frame of the first difference, or -1.
+std::int64_t firstDifference(const Samples& got, const Samples& want)
+{
+    const auto [g, w] = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
+    return g == got.end() && w == want.end() ? -1 : g - got.begin();
+}
+
+// A run as the beat clock makes it: beats every whole number of milliseconds, the
+// interval changing at speed steps (the new interval counts from the beat that set
+// it), volumes changed now and then, some beats silent.
+std::vector<Click> realisticRun(std::mt19937& rng, std::int64_t anchor, std::int64_t frames)
+{
+    std::vector<Click> clicks;
+    const int volumes[] = {15, 8, 2, 0};
+    std::int64_t ms = 0;
+    int bpm = 350;  // start with the tightest: 171 ms between 120 ms clicks of High
+    int volume = 15;
+    while (anchor + ms * kFramesPerMillisecond < frames) {
+        clicks.push_back({anchor + ms * kFramesPerMillisecond, volume});
+        if (rng() % 6 == 0)
+            bpm = std::uniform_int_distribution(60, 350)(rng);
+        if (rng() % 5 == 0)
+            volume = volumes[rng() % 4];
+        ms += std::lround(60000.0 / bpm);
+    }
+    return clicks;
+}
+
+TEST(ClickRenderer, EveryClickLandsOnItsFrameWhateverTheBlockSizes)
+{
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    const std::int64_t total = 60 * kSampleRate;
+    const std::vector<Click> clicks = realisticRun(rng, 1237, total);
+
+    ClickSchedule schedule;
+    ClickRenderer renderer(schedule);
+    Samples got(total);
+    std::int64_t next = 0;  // first click not yet behind the render position
+    for (std::int64_t pos = 0; pos < total;) {
+        // Like the user-interface thread: the next two clicks are published ahead, and
+        // the one just played is still listed until the list is next rewritten.
+        while (next < std::ssize(clicks) && clicks[next].frame < pos)
+            ++next;
+        const std::int64_t from = std::max<std::int64_t>(next - 1, 0);
+        const auto count = std::min<std::int64_t>(3, std::ssize(clicks) - from);
+        schedule.publish(clicks.data() + from, static_cast<int>(count));
+
+        const int frames = static_cast<int>(std::min<std::int64_t>(
+            std::uniform_int_distribution(1, 4800)(rng), total - pos));
+        renderer.render(got.data() + pos, pos, frames);
+        pos += frames;
+    }
+
+    EXPECT_EQ(firstDifference(got, expectedStream(clicks, total)), -1);
+    const auto audible = std::count_if(clicks.begin(), clicks.end(),
+                                       [](const Click& c) { return c.beeps > 0; });
+    EXPECT_EQ(renderer.clicksStarted(), static_cast<std::uint64_t>(audible));
+    EXPECT_EQ(renderer.clicksLate(), 0u);
+    EXPECT_EQ(renderer.clicksDropped(), 0u);
+}
+
+TEST(ClickRenderer, LateClicksStartAtOnceWithinTheToleranceAndAreDroppedBeyondIt)
+{
+    ClickSchedule schedule;
+    ClickRenderer renderer(schedule);
+    const int block = 4800;
+    Samples got(3 * block);
+    renderer.render(got.data(), 0, block);
+
+    const std::int64_t tolerance = ClickRenderer::kLateToleranceFrames;
+    const Click late[] = {
+        {block - tolerance - 1, 8},  // too late: never heard
+        {block - tolerance, 0},      // no click there
+        {block - tolerance + 5, 2},  // late, but still in time to catch up
+    };
+    schedule.publish(late, 3);
+    renderer.render(got.data() + block, block, block);
+    renderer.render(got.data() + 2 * block, 2 * block, block);  // nothing new to count
+
+    EXPECT_EQ(firstDifference(got, expectedStream({{block, 2}}, 3 * block)), -1);
+    EXPECT_EQ(renderer.clicksStarted(), 1u);
+    EXPECT_EQ(renderer.clicksLate(), 1u);
+    EXPECT_EQ(renderer.clicksDropped(), 1u);
+}
+
+TEST(ClickRenderer, AStartedClickPlaysToItsEndUnlessTheNextOneCutsItOff)
+{
+    ClickSchedule schedule;
+    ClickRenderer renderer(schedule);
+    const int total = 8000;
+    const int block = 250;
+    Samples got(total);
+
+    const Click first{100, 8};
+    schedule.publish(&first, 1);
+    renderer.render(got.data(), 0, block);
+    schedule.publish(nullptr, 0);  // dropped from the schedule while it plays
+    for (int pos = block; pos < 4000; pos += block)
+        renderer.render(got.data() + pos, pos, block);
+
+    const Click overlapping[] = {{5000, 15}, {6000, 2}};
+    schedule.publish(overlapping, 2);
+    for (int pos = 4000; pos < total; pos += block)
+        renderer.render(got.data() + pos, pos, block);
+
+    EXPECT_EQ(firstDifference(got, expectedStream({first, overlapping[0], overlapping[1]}, total)), -1);
+    EXPECT_EQ(renderer.clicksStarted(), 3u);
+}
+
+TEST(ClickSound, BeepsJoinWithoutAPopAndTheLoudestClickFitsTheShortestInterval)
+{
+    EXPECT_EQ(beepSample(0), 0);
+    EXPECT_EQ(beepSample(kBeepFrames - 1), 0);
+
+    int peak = 0;
+    for (int f = 0; f < kBeepFrames; ++f)
+        peak = std::max(peak, std::abs(int{beepSample(f)}));
+    EXPECT_GT(peak, 0.55 * 32767);
+    EXPECT_LT(peak, 0.65 * 32767);
+
+    // Around each joint of a click the signal stays near zero.
+    for (int joint = kBeepFrames; joint < 15 * kBeepFrames; joint += kBeepFrames)
+        for (int f = joint - 2; f < joint + 2; ++f)
+            EXPECT_LT(std::abs(int{clickSample(f, 15)}), 0.01 * 32767) << "frame " << f;
+
+    EXPECT_LT(15 * kBeepFrames, 171 * kFramesPerMillisecond);
+    EXPECT_EQ(clickSample(14 * kBeepFrames + 100, 15), beepSample(100));
+    EXPECT_EQ(clickSample(15 * kBeepFrames + 100, 15), 0);
+    EXPECT_EQ(clickSample(100, 0), 0);
+}
+
+TEST(ClickSchedule, KeepsTheFirstClicksThatFit)
+{
+    ClickSchedule schedule;
+    const Click six[] = {{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}};
+    schedule.publish(six, 6);
+    ClickSchedule::List got;
+    ASSERT_EQ(schedule.snapshot(got), ClickSchedule::kCapacity);
+    EXPECT_EQ(got.back().frame, ClickSchedule::kCapacity);
+    schedule.publish(six, 0);
+    EXPECT_EQ(schedule.snapshot(got), 0);
+}
+
+TEST(ClickSchedule, AReaderNeverSeesATornList)
+{
+    ClickSchedule schedule;
+    std::atomic<bool> done{false};
+    // Every list is whole when all its entries hold the same counter and its length
+    // follows from that counter.
+    auto lengthFor = [](std::int64_t v) { return static_cast<int>(1 + v % ClickSchedule::kCapacity); };
+    std::thread writer([&] {
+        ClickSchedule::List list;
+        for (std::int64_t v = 1; !done.load(std::memory_order_relaxed); ++v) {
+            list.fill(Click{v, static_cast<int>(v)});
+            schedule.publish(list.data(), lengthFor(v));
+        }
+    });
+
+    ClickSchedule::List got;
+    int torn = 0;
+    std::int64_t previous = 0;
+    for (int i = 0; i < 1'000'000; ++i) {
+        const int count = schedule.snapshot(got);
+        if (count == 0)
+            continue;  // nothing published yet
+        const std::int64_t v = got[0].frame;
+        bool whole = count == lengthFor(v) && v >= previous;
+        for (int k = 0; k < count; ++k)
+            whole = whole && got[k].frame == v && got[k].beeps == static_cast<int>(v);
+        torn += whole ? 0 : 1;
+        previous = v;
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(torn, 0);
+}
+
+}  // namespace
+}  // namespace tavro::audio
