@@ -11,6 +11,7 @@ packages=(
   libqt6svg6
   fonts-liberation
   xvfb xauth
+  clang libclang-rt-14-dev libbenchmark-dev
   "$@"
 )
 
