@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,7 +28,8 @@ Samples expectedStream(const std::vector<Click>& clicks, std::int64_t frames)
     for (auto c = clicks.rbegin(); c != clicks.rend(); ++c) {
         if (c->beeps <= 0)
             continue;
-        const std::int64_t end = std::min(nextStart, c->frame + std::int64_t{c->beeps} * kBeepFrames);
+        const std::int64_t length = std::int64_t{c->beeps} * kBeepFrames;
+        const std::int64_t end = std::min(nextStart, c->frame + length);
         for (std::int64_t f = c->frame; f < end; ++f)
             out[f] = clickSample(f - c->frame, c->beeps);
         nextStart = c->frame;
@@ -102,23 +105,30 @@ TEST(ClickRenderer, LateClicksStartAtOnceWithinTheToleranceAndAreDroppedBeyondIt
     ClickSchedule schedule;
     ClickRenderer renderer(schedule);
     const int block = 4800;
-    Samples got(3 * block);
-    renderer.render(got.data(), 0, block);
-
     const std::int64_t tolerance = ClickRenderer::kLateToleranceFrames;
-    const Click late[] = {
-        {block - tolerance - 1, 8},  // too late: never heard
-        {block - tolerance, 0},      // no click there
-        {block - tolerance + 5, 2},  // late, but still in time to catch up
-    };
-    schedule.publish(late, 3);
-    renderer.render(got.data() + block, block, block);
-    renderer.render(got.data() + 2 * block, 2 * block, block);  // nothing new to count
+    Samples got(4 * block);
+    auto renderBlock = [&](int n) { renderer.render(got.data() + n * block, n * block, block); };
+    renderBlock(0);
 
-    EXPECT_EQ(firstDifference(got, expectedStream({{block, 2}}, 3 * block)), -1);
+    const Click tooLate{block - tolerance - 1, 8};
+    schedule.publish(&tooLate, 1);
+    renderBlock(1);
+
+    const Click nextList[] = {
+        // Out of order on purpose: the renderer must not rely on the order.
+        {2 * block - tolerance, 2},       // late, but still in time to catch up
+        tooLate,                          // still listed: dropped once only
+        {2 * block - tolerance - 1, 15},  // too late
+        {2 * block - tolerance + 1, 0},   // no click there
+    };
+    schedule.publish(nextList, 4);
+    renderBlock(2);
+    renderBlock(3);  // nothing new to count
+
+    EXPECT_EQ(firstDifference(got, expectedStream({{2 * block, 2}}, 4 * block)), -1);
     EXPECT_EQ(renderer.clicksStarted(), 1u);
     EXPECT_EQ(renderer.clicksLate(), 1u);
-    EXPECT_EQ(renderer.clicksDropped(), 1u);
+    EXPECT_EQ(renderer.clicksDropped(), 2u);
 }
 
 TEST(ClickRenderer, AStartedClickPlaysToItsEndUnlessTheNextOneCutsItOff)
@@ -141,7 +151,8 @@ TEST(ClickRenderer, AStartedClickPlaysToItsEndUnlessTheNextOneCutsItOff)
     for (int pos = 4000; pos < total; pos += block)
         renderer.render(got.data() + pos, pos, block);
 
-    EXPECT_EQ(firstDifference(got, expectedStream({first, overlapping[0], overlapping[1]}, total)), -1);
+    const Samples want = expectedStream({first, overlapping[0], overlapping[1]}, total);
+    EXPECT_EQ(firstDifference(got, want), -1);
     EXPECT_EQ(renderer.clicksStarted(), 3u);
 }
 
@@ -185,7 +196,9 @@ TEST(ClickSchedule, AReaderNeverSeesATornList)
     std::atomic<bool> done{false};
     // Every list is whole when all its entries hold the same counter and its length
     // follows from that counter.
-    auto lengthFor = [](std::int64_t v) { return static_cast<int>(1 + v % ClickSchedule::kCapacity); };
+    auto lengthFor = [](std::int64_t v) {
+        return static_cast<int>(1 + v % ClickSchedule::kCapacity);
+    };
     std::thread writer([&] {
         ClickSchedule::List list;
         for (std::int64_t v = 1; !done.load(std::memory_order_relaxed); ++v) {
@@ -195,17 +208,21 @@ TEST(ClickSchedule, AReaderNeverSeesATornList)
     });
 
     ClickSchedule::List got;
+    while (schedule.snapshot(got) == 0)
+        std::this_thread::yield();  // the writer is starting
+    // A million looks, more if the writer hardly moved meanwhile (a busy machine may
+    // have kept it off the processor).
     int torn = 0;
+    int changes = 0;
     std::int64_t previous = 0;
-    for (int i = 0; i < 1'000'000; ++i) {
+    for (int i = 0; i < 3'000'000 && (i < 1'000'000 || changes < 1'000); ++i) {
         const int count = schedule.snapshot(got);
-        if (count == 0)
-            continue;  // nothing published yet
         const std::int64_t v = got[0].frame;
         bool whole = count == lengthFor(v) && v >= previous;
         for (int k = 0; k < count; ++k)
             whole = whole && got[k].frame == v && got[k].beeps == static_cast<int>(v);
         torn += whole ? 0 : 1;
+        changes += v != previous ? 1 : 0;
         previous = v;
     }
     done = true;
