@@ -149,9 +149,12 @@ public:
 
     void stop() { metronome_.Command3_Click(); }
     void pause() { metronome_.Command4_Click(); }
-    void volume(int which) {
-        which == 0 ? metronome_.mnuhigh_Click() : which == 1 ? metronome_.mnumedium_Click()
-                                                             : metronome_.mnulow_Click();
+    void volume(std::size_t which) {
+        switch (which % 3) {
+            case 0: metronome_.mnuhigh_Click(); break;
+            case 1: metronome_.mnumedium_Click(); break;
+            default: metronome_.mnulow_Click(); break;
+        }
     }
 
     void expire(std::uint64_t count) {
@@ -160,9 +163,9 @@ public:
 
     // The intervals set by the last speed steps, oldest first.
     std::vector<std::int32_t> lastStepIntervals() const {
+        const std::uint64_t kept = std::min<std::uint64_t>(steps_, kKept);
         std::vector<std::int32_t> out;
-        for (std::uint64_t k = 0; k < std::min<std::uint64_t>(steps_, kKept); ++k)
-            out.push_back(stepIntervals_[(steps_ - std::min<std::uint64_t>(steps_, kKept) + k) % kKept]);
+        for (std::uint64_t k = steps_ - kept; k < steps_; ++k) out.push_back(stepIntervals_[k % kKept]);
         return out;
     }
 
@@ -264,7 +267,7 @@ void expectSettled(const Plan& plan, const std::vector<std::int32_t>& steps) {
 void playPlan(Practice& practice, const Plan& plan, std::size_t index, std::uint64_t beats,
               bool judgeSettling) {
     practice.choose(plan);
-    practice.volume(static_cast<int>(index % 3));
+    practice.volume(index);
     practice.startAccepted();
     practice.expire(beats / 4);
 
