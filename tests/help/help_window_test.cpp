@@ -1,219 +1,187 @@
-#include "help_window_probe.h"
+#include "help/help_window.h"
+#include "help/help_window_holder.h"
+#include "help/twips_label.h"
 
-#include "toolkit/twips.h"
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
 
-#include <QString>
+#include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
 using tavro::ui::HelpWindow;
-using tavro::ui::twipsRect;
+using tavro::ui::TwipsLabel;
 
-QString shown(const std::string& text) { return QString::fromStdString(text); }
-
+// The one help window as the main window's Instructions command shows it, worked
+// through its controls as a user would.
 class HelpWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { request(); }
+    void TearDown() override { tavro::ui::closeHelpWindow(holder); }
+
+    HelpWindow* request()
     {
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        HelpWindow* window = tavro::ui::showHelpWindow(holder);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+        return window;
     }
 
-    std::unique_ptr<HelpWindow> window = std::make_unique<HelpWindow>();
-    HelpWindowProbe probe{window.get()};
+    template <class T = QWidget>
+    T* child(const char* name) const
+    {
+        T* widget = holder->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    TwipsLabel* title() const { return child<TwipsLabel>("Label1"); }
+    TwipsLabel* text() const { return child<TwipsLabel>("lblTipText"); }
+    QScrollBar* bar() const { return child<QScrollBar>("VScroll1"); }
+    void click(const char* button) const { QTest::mouseClick(child(button), Qt::LeftButton); }
+
+    // As a click on an arrow (single step) or in the trough (page step) does.
+    void scroll(QAbstractSlider::SliderAction action, int times = 1) const
+    {
+        for (int i = 0; i < times; ++i)
+            bar()->triggerAction(action);
+    }
+
+    void expectTops(float textTop, float titleTop) const
+    {
+        EXPECT_EQ(text()->topTwips(), textTop);
+        EXPECT_EQ(title()->topTwips(), titleTop);
+    }
+
+    QPointer<HelpWindow> holder;
 };
 
-TEST_F(HelpWindowTest, OpensOnOverviewScrolledToTop)
+TEST_F(HelpWindowTest, OpensOnOverviewAndEachTopicButtonShowsItsText)
 {
-    EXPECT_EQ(window->objectName(), "frmTip");
-    EXPECT_EQ(window->windowTitle(), "Help");
-    EXPECT_EQ(probe.title()->caption(), "OVERVIEW");
-    EXPECT_EQ(probe.text()->caption(), shown(window->texts().overviewtext));
-    EXPECT_EQ(probe.scrollBar()->value(), 0);
-    EXPECT_EQ(window->lastScroll(), 0);
-    probe.expectTops(600, 120);
-}
+    EXPECT_EQ(holder->windowTitle(), "Help");
+    EXPECT_EQ(title()->caption(), "OVERVIEW");
+    const QString overview = QString::fromStdString(holder->texts().overviewtext);
+    EXPECT_EQ(text()->caption(), overview);
+    // The caption keeps its carriage returns; the label displays them as line breaks.
+    EXPECT_EQ(text()->text(), QString(overview).replace(QChar(u'\r'), QChar(u'\n')));
+    EXPECT_EQ(bar()->value(), 0);
+    expectTops(600, 120);
 
-// The caption keeps its carriage returns; the label is given line feeds to display them.
-TEST_F(HelpWindowTest, TextIsDisplayedWithLineFeedsButKeptWithCarriageReturns)
-{
-    const QString caption = probe.text()->caption();
-    EXPECT_EQ(caption.count(QChar(u'\r')), 11);
-    EXPECT_FALSE(caption.contains(QChar(u'\n')));
-    QString expectedDisplay = caption;
-    expectedDisplay.replace(QChar(u'\r'), QChar(u'\n'));
-    EXPECT_EQ(probe.text()->text(), expectedDisplay);
-}
-
-TEST_F(HelpWindowTest, EachTopicButtonShowsItsTitleAndText)
-{
-    struct Topic {
-        const char* button;
-        const char* title;
-        const std::string& text;
+    const tavro::HelpTexts& texts = holder->texts();
+    const std::pair<const char*, const std::string&> topics[] = {
+        {"METRONOME", texts.metronometext},   {"BUILDING SPEED", texts.buildingtext},
+        {"LINEAR INCREASE", texts.lineartext}, {"SKIP INCREASE", texts.skiptext},
+        {"OVERVIEW", texts.overviewtext},
     };
-    const tavro::HelpTexts& texts = window->texts();
-    const std::vector<Topic> topics = {
-        {"Command1", "METRONOME", texts.metronometext},
-        {"Command2", "BUILDING SPEED", texts.buildingtext},
-        {"Command5", "LINEAR INCREASE", texts.lineartext},
-        {"Command4", "SKIP INCREASE", texts.skiptext},
-        {"cmdNextTip", "OVERVIEW", texts.overviewtext},
-    };
-    const QString firstShown = probe.text()->caption();
-    for (const Topic& topic : topics) {
-        probe.click(topic.button);
-        EXPECT_EQ(probe.title()->caption(), topic.title) << topic.button;
-        EXPECT_EQ(probe.text()->caption(), shown(topic.text)) << topic.button;
-        probe.expectTops(600, 120);
+    const char* buttons[] = {"Command1", "Command2", "Command5", "Command4", "cmdNextTip"};
+    for (int i = 0; i < 5; ++i) {
+        click(buttons[i]);
+        EXPECT_EQ(title()->caption(), topics[i].first);
+        EXPECT_EQ(text()->caption(), QString::fromStdString(topics[i].second)) << buttons[i];
     }
-    EXPECT_EQ(probe.text()->caption(), firstShown);
 }
 
-// A topic chosen while scrolled appears at the same offset; scrolling back restores the
-// design tops.
-TEST_F(HelpWindowTest, ArrowClicksMoveBothLabelsAndTopicsKeepTheOffset)
+// Both labels move by the change of the value, and a topic keeps the offset.
+TEST_F(HelpWindowTest, ArrowsTroughAndThumbMoveBothLabelsByTheChange)
 {
-    for (int i = 0; i < 3; ++i) {
-        probe.clickScrollBar(QStyle::SC_ScrollBarAddLine);
-    }
-    EXPECT_EQ(probe.scrollBar()->value(), 300);
-    probe.expectTops(300, -180);
+    scroll(QAbstractSlider::SliderSingleStepAdd, 3);
+    EXPECT_EQ(bar()->value(), 300);
+    click("Command1");
+    expectTops(300, -180);
+    scroll(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(bar()->value(), 700);
+    expectTops(-100, -580);
+    scroll(QAbstractSlider::SliderPageStepSub);
+    scroll(QAbstractSlider::SliderSingleStepSub, 3);
+    EXPECT_EQ(holder->lastScroll(), 0);
+    expectTops(600, 120);
 
-    probe.click("Command1");
-    EXPECT_EQ(probe.title()->caption(), "METRONOME");
-    probe.expectTops(300, -180);
-    EXPECT_EQ(probe.scrollBar()->value(), 300);
-
-    for (int i = 0; i < 3; ++i) {
-        probe.clickScrollBar(QStyle::SC_ScrollBarSubLine);
-    }
-    EXPECT_EQ(probe.scrollBar()->value(), 0);
-    EXPECT_EQ(window->lastScroll(), 0);
-    probe.expectTops(600, 120);
-    EXPECT_EQ(probe.text()->pos(), twipsRect(120, 600, 0, 0).topLeft());
-}
-
-TEST_F(HelpWindowTest, TroughClickMovesByAPage)
-{
-    probe.clickScrollBar(QStyle::SC_ScrollBarAddPage);
-    EXPECT_EQ(probe.scrollBar()->value(), 400);
-    probe.expectTops(200, -280);
-    probe.clickScrollBar(QStyle::SC_ScrollBarSubPage);
-    probe.expectTops(600, 120);
-}
-
-// The bar does not track: the labels stay put while the thumb is held and move in one
-// step by the whole distance when it is let go.
-TEST_F(HelpWindowTest, DraggedThumbMovesLabelsOnceOnRelease)
-{
-    QScrollBar* bar = probe.scrollBar();
-    bar->setSliderDown(true);
+    // Nothing moves while the thumb is dragged; the labels move when it is let go.
+    bar()->setSliderDown(true);
     for (int position : {500, 1200, 2000}) {
-        bar->setSliderPosition(position);
-        probe.expectTops(600, 120);
+        bar()->setSliderPosition(position);
+        expectTops(600, 120);
     }
-    bar->setSliderDown(false);
-    EXPECT_EQ(bar->value(), 2000);
-    probe.expectTops(-1400, -1880);
-    EXPECT_EQ(window->lastScroll(), 2000);
+    bar()->setSliderDown(false);
+    expectTops(-1400, -1880);
+
+    bar()->setValue(5000);
+    expectTops(-4400, -4880);
+    // Pixel tops are the nearest whole pixels; the text label keeps its size whatever
+    // it shows, so a long text is cut off.
+    EXPECT_EQ(text()->geometry(), QRect(8, -293, 449, 456));
+    EXPECT_EQ(title()->y(), -325);
 }
 
-TEST_F(HelpWindowTest, MouseDragOfTheThumbMovesLabelsOnlyAfterRelease)
+TEST_F(HelpWindowTest, ControlsStandAtTheirPlacesInTheirFocusOrder)
 {
-    QScrollBar* bar = probe.scrollBar();
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = Qt::Vertical;
-    option.maximum = bar->maximum();
-    option.pageStep = bar->pageStep();
-    option.singleStep = bar->singleStep();
-    const QPoint grip =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar)
-            .center();
-
-    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, grip);
-    QTest::mouseMove(bar, grip + QPoint(0, 60));
-    EXPECT_GT(bar->sliderPosition(), 0);
-    probe.expectTops(600, 120);
-    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, grip + QPoint(0, 60));
-
-    const int value = bar->value();
-    EXPECT_GT(value, 0);
-    probe.expectTops(600.0F - value, 120.0F - value);
-}
-
-TEST_F(HelpWindowTest, ValueAtMaximumRaisesLabelsToTheirLowestTops)
-{
-    probe.scrollBar()->setValue(5000);
-    probe.expectTops(-4400, -4880);
-    // Pixel tops are the nearest whole pixels to the twips tops.
-    EXPECT_EQ(probe.text()->y(), -293);
-    EXPECT_EQ(probe.title()->y(), -325);
-    probe.click("Command5");
-    probe.expectTops(-4400, -4880);
-}
-
-TEST_F(HelpWindowTest, ControlsStandWhereTheLayoutPutsThem)
-{
-    EXPECT_EQ(window->size(), QSize(591, 323));
-    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_EQ(holder->size(), QSize(591, 323));
+    EXPECT_EQ(holder->minimumSize(), holder->maximumSize());
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((holder->frameGeometry().center() - screenCentre).manhattanLength(), 1);
     const struct {
         const char* name;
-        QRect twips;
-    } layout[] = {
-        {"cmdNextTip", QRect(120, 120, 1335, 375)}, {"Command1", QRect(120, 720, 1335, 375)},
-        {"Command2", QRect(120, 1320, 1335, 375)},  {"Command5", QRect(120, 1920, 1335, 375)},
-        {"Command4", QRect(120, 2520, 1335, 375)},  {"Command7", QRect(120, 4320, 1335, 375)},
-        {"Picture1", QRect(1560, 120, 6975, 4575)}, {"Label1", QRect(2160, 120, 3255, 375)},
-        {"lblTipText", QRect(120, 600, 6735, 6840)}, {"VScroll1", QRect(8520, 120, 255, 4575)},
+        int left, top, width, height;
+    } layout[] = {  // the focus order, then the labels inside the panel
+        {"cmdNextTip", 120, 120, 1335, 375}, {"Picture1", 1560, 120, 6975, 4575},
+        {"Command1", 120, 720, 1335, 375},   {"Command2", 120, 1320, 1335, 375},
+        {"Command4", 120, 2520, 1335, 375},  {"Command5", 120, 1920, 1335, 375},
+        {"VScroll1", 8520, 120, 255, 4575},  {"Command7", 120, 4320, 1335, 375},
+        {"Label1", 2160, 120, 3255, 375},    {"lblTipText", 120, 600, 6735, 6840},
     };
-    QWidget* panel = probe.child<QWidget>("Picture1");
-    for (const auto& control : layout) {
-        const QRect& t = control.twips;
-        QWidget* widget = probe.child<QWidget>(control.name);
-        ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->geometry(), twipsRect(t.x(), t.y(), t.width(), t.height()))
-            << control.name;
+    std::vector<std::string> expectedOrder;
+    for (const auto& c : layout) {
+        const QRect twips(c.left, c.top, c.width, c.height);
+        EXPECT_EQ(child(c.name)->geometry(), QRect(twips.topLeft() / 15, twips.size() / 15))
+            << c.name;
+        if (child(c.name)->parentWidget() != child("Picture1"))
+            expectedOrder.push_back(c.name);
     }
-    EXPECT_EQ(probe.title()->parentWidget(), panel);
-    EXPECT_EQ(probe.text()->parentWidget(), panel);
-
-    // The text label keeps its size whatever it shows; longer text is cut off.
-    probe.click("Command5");
-    EXPECT_EQ(probe.text()->size(), twipsRect(0, 0, 6735, 6840).size());
-}
-
-TEST_F(HelpWindowTest, KeyboardOrderFollowsTheDesignAndControlsAreNamed)
-{
-    const std::vector<QString> expected = {"cmdNextTip", "Picture1", "Command1", "Command2",
-                                           "Command4",   "Command5", "VScroll1", "Command7"};
-    std::vector<QString> order;
-    QWidget* widget = probe.child<QWidget>("cmdNextTip");
+    std::vector<std::string> order;
+    QWidget* widget = child("cmdNextTip");
     do {
-        if (widget->focusPolicy() & Qt::TabFocus) {
-            order.push_back(widget->objectName());
-        }
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order.push_back(widget->objectName().toStdString());
         widget = widget->nextInFocusChain();
-    } while (widget != probe.child<QWidget>("cmdNextTip"));
-    EXPECT_EQ(order, expected);
-
-    for (const QString& name : expected) {
-        QWidget* control = probe.child<QWidget>(name.toLatin1().constData());
-        EXPECT_FALSE(control->accessibleName().isEmpty()) << name.toStdString();
-    }
+    } while (widget != child("cmdNextTip"));
+    EXPECT_EQ(order, expectedOrder);
 }
 
-TEST_F(HelpWindowTest, FrameOffersNoMinimiseOrMaximise)
+// OK only hides: the next request shows the same window, topic and offset. Closing
+// through the frame discards it, and the next request loads a new one.
+TEST_F(HelpWindowTest, HiddenByOkShownAsItWasLeftClosedAndLoadedAfresh)
 {
-    const Qt::WindowFlags flags = window->windowFlags();
-    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    HelpWindow* window = holder;
+    click("Command1");
+    scroll(QAbstractSlider::SliderSingleStepAdd, 3);
+    EXPECT_EQ(request(), window);  // while visible
+    click("Command7");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(holder.data(), window);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(request(), window);
+    EXPECT_EQ(title()->caption(), "METRONOME");
+    EXPECT_EQ(bar()->value(), 300);
+    expectTops(300, -180);
+
+    EXPECT_TRUE(window->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(holder.isNull());
+    request();
+    EXPECT_EQ(title()->caption(), "OVERVIEW");
+    EXPECT_EQ(bar()->value(), 0);
+    EXPECT_EQ(holder->lastScroll(), 0);
+    expectTops(600, 120);
+
+    // The main window, closing, destroys even a hidden help window.
+    click("Command7");
+    tavro::ui::closeHelpWindow(holder);
+    EXPECT_TRUE(holder.isNull());
 }
 
 }  // namespace
