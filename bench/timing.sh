@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# Timing benchmark of the real program: a private PulseAudio server with a null sink, the
+# program under a virtual display set up and started with xdotool as a user would, the
+# sink's monitor recorded and every click compared, to the sample, with the grid that
+# metronome-trace expects for the same settings. Also CPU and memory. See bench/README.md.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+usage() {
+    cat <<'EOF'
+usage: bench/timing.sh [OPTIONS]
+  --timing 44|34|24     time signature                        (default 44)
+  --length N --intro N --repeat N                             (default 2, 0, 2)
+  --start BPM --max BPM --linear BPM --skip BPM               (default 60, 350, 5, 30)
+  --increase linear|skip                                      (default linear)
+  --volume high|medium|low                                    (default medium)
+  --duration S          seconds recorded after START          (default 600)
+  --stopped S           seconds of CPU measured after STOP    (default 20)
+  --load                two busy loops, one per core, for the whole run
+  --keep                keep the recording in the run's directory
+Builds in build/bench (or $TAVRO_BUILD_DIR); results go to <build>/runs/<time>/.
+EOF
+    exit 2
+}
+
+declare -A box=([length]=2 [intro]=0 [repeat]=2 [startspeed]=60 [maxspeed]=350 [linear]=5 [skip]=30)
+timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 keep=0
+command_line="bench/timing.sh $*"
+while [ $# -gt 0 ]; do
+    case $1 in
+        --timing) timing=$2 ;;
+        --length|--intro|--repeat|--linear|--skip) box[${1#--}]=$2 ;;
+        --start) box[startspeed]=$2 ;;
+        --max) box[maxspeed]=$2 ;;
+        --increase) increase=$2 ;;
+        --volume) volume=$2 ;;
+        --duration) duration=$2 ;;
+        --stopped) stopped=$2 ;;
+        --load) load=1; shift; continue ;;
+        --keep) keep=1; shift; continue ;;
+        *) usage ;;
+    esac
+    [ $# -ge 2 ] || usage
+    shift 2
+done
+case $timing in
+    44) time_option=fourfour ;; 34) time_option=threefour ;; 24) time_option=twofour ;; *) usage ;;
+esac
+case $increase in linear|skip) increase_option=inc$increase ;; *) usage ;; esac
+case $volume in high|medium|low) ;; *) usage ;; esac
+[[ $duration =~ ^[0-9]+$ && $stopped =~ ^[0-9]+$ && $duration -ge 10 ]] || usage
+
+scripts/install-deps.sh xdotool pulseaudio pulseaudio-utils
+build=${TAVRO_BUILD_DIR:-build/bench}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j 2 --target tavro-metronome metronome-trace click-onsets
+build=$(cd "$build" && pwd)
+runs=$build/runs/$(date -u +%Y%m%d-%H%M%S)
+mkdir -p "$runs"
+
+# The expected grid: enough ticks to cover the recording at the fastest possible speed.
+script=$runs/run.trace
+{
+    printf 'option %s\noption %s\nvolume %s\n' "$time_option" "$increase_option" "$volume"
+    for name in "${!box[@]}"; do printf 'text %s "%s"\n' "$name" "${box[$name]}"; done
+    printf 'start\ntick %d\n' $((duration * 351 / 60 + 100))
+} > "$script"
+"$build/tools/metronome-trace/metronome-trace" "$script" > "$runs/grid.txt"
+if grep '^message' "$runs/grid.txt" || ! grep -q '^tick ' "$runs/grid.txt"; then
+    echo "START refuses these settings" >&2
+    exit 2
+fi
+# Seconds after START of the first beat at the fastest interval of the plan.
+read -r top_interval top_reached < <(awk '
+    /^interval/ { interval = $2; if (!started) { time = $2; started = 1 } }
+    /^tick/ { if (last) time += ($2 - last) * after; last = $2; after = interval
+              if (!(interval in first)) first[interval] = time
+              if (!fastest || interval < fastest) fastest = interval }
+    END { printf "%d %.3f\n", fastest, first[fastest] / 1000 }' "$runs/grid.txt")
+top="the top speed (${top_interval} ms)"
+
+source tests/e2e/headless_session.sh
+load_pids=()
+finish() {
+    local pid
+    for pid in "${load_pids[@]}"; do stop_pid "$pid"; done
+    session_end
+}
+session_begin
+trap finish EXIT
+trap 'exit 130' INT TERM
+
+now() { date +%s.%N; }
+sleep_until() { sleep "$(awk -v t="$1" -v n="$(now)" 'BEGIN { print (t > n ? t - n : 0) }')"; }
+# CPU of process $1 between two samples "ticks time", as % of one core.
+cpu_percent() {
+    awk -v a="$2" -v b="$3" -v hz="$(getconf CLK_TCK)" 'BEGIN {
+        split(a, x, " "); split(b, y, " ")
+        printf "%.2f", (y[1] - x[1]) / hz / (y[2] - x[2]) * 100 }'
+}
+sample() { echo "$(cpu_ticks "$1") $(now)"; }
+
+start_sound_server
+start_display
+if [ "$load" = 1 ]; then
+    for core in 1 2; do nice -n 0 bash -c 'while :; do :; done' & load_pids+=($!); done
+fi
+start_program "$build/app/tavro-metronome"
+rss_start=$(resident_kib "$program_pid")
+stream_before=$(stream_open && echo yes || echo no)
+
+click_at ${control_at[$time_option]}
+click_at ${control_at[$increase_option]}
+for name in "${!box[@]}"; do set_box "$name" "${box[$name]}"; done
+choose_volume "$volume"
+
+sleep 2   # the monitor capture has settled the null sink's latency
+start_recording "$runs/clicks.wav"
+load_before=()
+for pid in "${load_pids[@]}"; do load_before+=("$(sample "$pid")"); done
+press START
+started_at=$(now)
+echo "running: $duration s from START; the plan reaches $top after $top_reached s" >&2
+
+# CPU at the top speed: from 5 s after the plan reached it to the end of the recording.
+window_from=$(awk -v s="$started_at" -v r="$top_reached" 'BEGIN { printf "%.3f", s + r + 5 }')
+window_to=$(awk -v s="$started_at" -v d="$duration" 'BEGIN { printf "%.3f", s + d - 1 }')
+cpu_top="n/a (not reached)" server_top="n/a"
+if awk -v a="$window_from" -v b="$window_to" 'BEGIN { exit !(b - a >= 10) }'; then
+    sleep_until "$window_from"
+    program_a=$(sample "$program_pid") server_a=$(sample "$server_pid")
+    sleep_until "$window_to"
+    program_b=$(sample "$program_pid") server_b=$(sample "$server_pid")
+    window=$(awk -v a="$window_from" -v b="$window_to" 'BEGIN { printf "%.0f", b - a }')
+    cpu_top="$(cpu_percent "$program_pid" "$program_a" "$program_b") % of one core (over $window s)"
+    server_top="$(cpu_percent "$server_pid" "$server_a" "$server_b") % of one core"
+fi
+sleep_until "$(awk -v s="$started_at" -v d="$duration" 'BEGIN { print s + d }')"
+rss_end=$(resident_kib "$program_pid")
+load_cpu=""
+for i in "${!load_pids[@]}"; do
+    load_cpu+=" $(cpu_percent "${load_pids[i]}" "${load_before[i]}" "$(sample "${load_pids[i]}")")%"
+done
+stop_recording
+
+press STOP
+stream_after_stop=$(wait_until 5 no_stream_open && echo no || echo yes)
+sleep 2
+program_a=$(sample "$program_pid")
+sleep "$stopped"
+cpu_stopped=$(cpu_percent "$program_pid" "$program_a" "$(sample "$program_pid")")
+stream_stopped_end=$(stream_open && echo yes || echo no)
+
+press QUIT
+quit_status="did not end within 10 s"
+if wait_until 10 program_ended; then
+    status=0; wait "$program_pid" || status=$?
+    quit_status="ended, status $status"
+fi
+
+analysis=0
+"$build/tools/click-onsets/click-onsets" --tolerance 0 "$runs/clicks.wav" "$runs/grid.txt" \
+    > "$runs/onsets.txt" || analysis=$?
+[ "$keep" = 1 ] || rm -f "$runs/clicks.wav"
+field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
+
+{
+    echo "== Tavro Metronome timing, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
+        "commit $(git -C "$root" log -1 --format=%h 2>/dev/null || echo '?')$(
+        git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"
+    echo "command: $command_line"
+    echo "load: $([ "$load" = 1 ] && echo "two busy loops, CPU$load_cpu" || echo none)"
+    echo "plan: ${timing:0:1}/${timing:1} length ${box[length]} intro ${box[intro]}" \
+        "repeat ${box[repeat]}, start ${box[startspeed]} max ${box[maxspeed]}" \
+        "linear ${box[linear]} skip ${box[skip]} ($increase), volume $volume;" \
+        "$top from $top_reached s"
+    echo "recording: $(field recording)"
+    echo "clicks: $(field 'clicks found') found, $(field 'clicks expected') expected"
+    echo "max deviation: $(field 'max deviation')"
+    echo "drift: $(field drift)"
+    echo "late clicks: $(field 'late clicks (> 1 ms)'), early: $(field 'early clicks (< -1 ms)')," \
+        "missing: $(field 'missing clicks'), extra onsets: $(field 'extra onsets')"
+    sed -n 's/^  /  fault: /p' "$runs/onsets.txt"
+    echo "CPU, program at $top: $cpu_top"
+    echo "CPU, sound server at $top: $server_top"
+    echo "CPU, program stopped: $cpu_stopped % of one core (over $stopped s, from 2 s after STOP)"
+    echo "audio stream open: before START $stream_before, 5 s after STOP $stream_after_stop," \
+        "at the end of the stopped time $stream_stopped_end"
+    echo "resident memory: $((rss_start / 1024)) MiB at start, $((rss_end / 1024)) MiB after the run"
+    echo "QUIT: $quit_status"
+    echo "result: $(field result)"
+} | tee "$runs/summary.txt"
+echo "details in $runs" >&2
+exit "$analysis"

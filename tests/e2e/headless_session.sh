@@ -1,0 +1,168 @@
+# Sourced by the end-to-end test and by bench/timing.sh: the real program on a private
+# PulseAudio server with a null sink and a virtual X display, driven from outside as a
+# user drives it (xdotool clicks and keys at the layout's positions).
+#
+# Everything started here is ended by session_end, by process id, in reverse order;
+# the caller traps it on EXIT. Nothing here touches a desktop's own sound server or
+# display: the server, its clients and the program see only private directories.
+
+session_dir=""
+session_pids=()
+server_pid=""
+display_pid=""
+keepalive_pid=""
+program_pid=""
+recorder_pid=""
+client_x=0 client_y=0   # top-left of the main window's client area on the screen
+menu_height=0
+
+session_log() { printf '%s\n' "$*" >&2; }
+session_fail() { session_log "FAIL: $*"; exit 1; }
+
+# Runs "$@" every 0.1 s until it succeeds or `seconds` have passed.
+wait_until() {
+    local seconds=$1; shift
+    local deadline=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+# Private directories for the server and the program; an autospawned server would escape
+# the clean-up, so clients may not start one.
+session_begin() {
+    session_dir=$(mktemp -d "${TMPDIR:-/tmp}/tavro-session.XXXXXX")
+    mkdir -m 700 -p "$session_dir/run" "$session_dir/config" "$session_dir/home"
+    export XDG_RUNTIME_DIR=$session_dir/run XDG_CONFIG_HOME=$session_dir/config
+    export HOME=$session_dir/home
+    export PULSE_SERVER=unix:$session_dir/native
+    printf 'autospawn = no\n' > "$session_dir/client.conf"
+    export PULSE_CLIENTCONFIG=$session_dir/client.conf
+}
+
+stop_pid() {
+    local pid=$1 i
+    kill -0 "$pid" 2>/dev/null || return 0
+    kill -TERM "$pid" 2>/dev/null || true
+    for i in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+session_end() {
+    local i
+    [ -z "$recorder_pid" ] || kill -INT "$recorder_pid" 2>/dev/null || true
+    for ((i = ${#session_pids[@]} - 1; i >= 0; i--)); do stop_pid "${session_pids[i]}"; done
+    session_pids=()
+    [ -z "$session_dir" ] || rm -rf "$session_dir"
+}
+
+started() { session_pids+=("$1"); }
+
+# The sound server with the null sink metro_null, and a low-latency capture of its
+# monitor held open for the whole session: with only lazy clients the null sink would
+# render up to 2 s ahead of the clock.
+start_sound_server() {
+    pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --log-target=stderr \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$session_dir/native" \
+        -L "module-null-sink sink_name=metro_null rate=48000 channels=2 format=s16le" \
+        2>"$session_dir/pulseaudio.log" &
+    server_pid=$!; started "$server_pid"
+    wait_until 20 pactl info ||
+        { cat "$session_dir/pulseaudio.log" >&2; session_fail "the sound server did not start"; }
+    pacat --record -d metro_null.monitor --rate=8000 --channels=1 --latency-msec=10 >/dev/null &
+    keepalive_pid=$!; started "$keepalive_pid"
+}
+
+# A virtual display on a display number of its own choosing (no race with other servers).
+start_display() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$session_dir/display" \
+        2>"$session_dir/xvfb.log" &
+    display_pid=$!; started "$display_pid"
+    wait_until 20 test -s "$session_dir/display" ||
+        { cat "$session_dir/xvfb.log" >&2; session_fail "Xvfb did not start"; }
+    export DISPLAY=:$(head -n 1 "$session_dir/display")
+}
+
+main_window() { xdotool search --onlyvisible --name '^Tavro Metronome$' | head -n 1; }
+
+# Starts the program and waits for its main window; finds the window's client area,
+# which lies below the menu bar and is 366 pixels high.
+start_program() {
+    QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR= QT_SCREEN_SCALE_FACTORS= QT_AUTO_SCREEN_SCALE_FACTOR=0 \
+        "$1" >"$session_dir/program.log" 2>&1 &
+    program_pid=$!; started "$program_pid"
+    wait_until 30 main_window ||
+        { cat "$session_dir/program.log" >&2; session_fail "the main window did not appear"; }
+    sleep 0.5   # let it settle where it was placed
+    local X Y WIDTH HEIGHT WINDOW SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$(main_window)")"
+    menu_height=$((HEIGHT - 366))
+    client_x=$X
+    client_y=$((Y + menu_height))
+}
+
+# Whether the program has ended (a child that has ended stays a zombie until waited for).
+program_ended() {
+    [ ! -e "/proc/$program_pid" ] ||
+        [ "$(awk '{ sub(/^.*\) /, ""); print $1 }' "/proc/$program_pid/stat")" = Z ]
+}
+
+# Clicks at a point of the client area, in pixels.
+click_at() { xdotool mousemove $((client_x + $1)) $((client_y + $2)) click 1; }
+
+# Centres of the controls, from their layout in twips (15 twips a pixel).
+declare -A control_at=(
+    [length]="120 33" [intro]="120 65" [repeat]="120 97" [startspeed]="120 145"
+    [maxspeed]="120 169" [skip]="120 193" [linear]="120 217"
+    [fourfour]="272 32" [threefour]="272 64" [twofour]="268 96"
+    [inclinear]="268 148" [incskip]="272 176"
+    [START]="376 36" [STOP]="376 92" [PAUSE]="376 148" [QUIT]="376 332"
+)
+
+press() { click_at ${control_at[$1]}; sleep 0.2; }
+
+set_box() {
+    click_at ${control_at[$1]}
+    xdotool key --delay 30 ctrl+a BackSpace
+    xdotool type --delay 30 "$2"
+    sleep 0.1
+}
+
+# Chooses an item of the Volume menu with the keyboard, as the menu shows them.
+choose_volume() {
+    local downs
+    case $1 in high) downs=1 ;; medium) downs=2 ;; low) downs=3 ;; *) return 1 ;; esac
+    click_at 24 $((-menu_height / 2))
+    sleep 0.4
+    xdotool key --delay 80 $(printf 'Down %.0s' $(seq "$downs")) Return
+    sleep 0.3
+}
+
+# Records the monitor of the null sink to a WAV file until stop_recording; returns once
+# samples are arriving.
+start_recording() {
+    parecord -d metro_null.monitor --rate=48000 --channels=1 --format=s16le \
+        --file-format=wav --latency-msec=20 "$1" 2>"$session_dir/parecord.log" &
+    recorder_pid=$!; started "$recorder_pid"
+    wait_until 20 holds_samples "$1" ||
+        session_fail "the recording did not start"
+}
+
+# Whether a WAV file holds more than its header and 50 ms of samples.
+holds_samples() { [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt 4844 ]; }
+
+stop_recording() {
+    kill -INT "$recorder_pid" 2>/dev/null || true
+    wait "$recorder_pid" 2>/dev/null || true
+    recorder_pid=""
+}
+
+# Whether the program has an audio stream open on the server.
+stream_open() { [ -n "$(pactl list short sink-inputs)" ]; }
+no_stream_open() { ! stream_open; }
+
+# CPU time of a process so far, in clock ticks (all its threads), and its resident memory.
+cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
+resident_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }

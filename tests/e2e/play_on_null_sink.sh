@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# End to end: the real program plays a short run through a private null sink under a
+# virtual display, set up and started by a user's clicks and keys. Every click recorded
+# from the sink's monitor must lie exactly on the grid that metronome-trace gives for
+# the same settings, across the speed steps up to the maximum. Also: no audio stream
+# before START or after STOP, and QUIT ends the program cleanly.
+#
+#   play_on_null_sink.sh PROGRAM METRONOME_TRACE CLICK_ONSETS
+set -euo pipefail
+program=$1 trace_tool=$2 click_onsets=$3
+source "$(dirname "$0")/headless_session.sh"
+
+for tool in pulseaudio pacat parecord pactl Xvfb xdotool; do
+    command -v "$tool" >/dev/null || session_fail "$tool is not installed (scripts/install-deps.sh)"
+done
+# Leaks are the unit tests' business; here a sanitizer build must only run and end cleanly.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+
+session_begin
+trap session_end EXIT
+start_sound_server
+start_display
+start_program "$program"
+no_stream_open || session_fail "an audio stream is open before START"
+
+# One bar of 4/4 per speed from 120 up by 30 to the cap at 350: eight speed steps in
+# about 10 s, then the fastest speed. (The skip increase must exceed the linear one.)
+declare -A settings=([length]=1 [intro]=0 [repeat]=1 [startspeed]=120 [maxspeed]=350 [linear]=30
+                     [skip]=40)
+script=$session_dir/run.trace
+for box in "${!settings[@]}"; do
+    set_box "$box" "${settings[$box]}"
+    printf 'text %s "%s"\n' "$box" "${settings[$box]}" >> "$script"
+done
+printf 'start\ntick 100\n' >> "$script"
+"$trace_tool" "$script" > "$session_dir/grid.txt"
+! grep '^message' "$session_dir/grid.txt" || session_fail "START refuses these settings"
+
+sleep 2   # the monitor capture has settled the null sink's latency
+start_recording "$session_dir/clicks.wav"
+press START
+sleep 12
+press STOP
+stop_recording
+wait_until 5 no_stream_open || session_fail "an audio stream is still open after STOP"
+
+press QUIT
+wait_until 10 program_ended || session_fail "the program did not end on QUIT"
+status=0
+wait "$program_pid" || status=$?
+if [ "$status" -ne 0 ]; then
+    cat "$session_dir/program.log" >&2
+    session_fail "the program ended with status $status"
+fi
+
+"$click_onsets" --tolerance 0 "$session_dir/clicks.wav" "$session_dir/grid.txt"

@@ -1,0 +1,89 @@
+#include "grid_comparison.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tavro::onsets {
+
+namespace {
+
+constexpr std::size_t kFindingsKept = 20;
+
+void note(Comparison& result, Finding finding) {
+    if (result.findings.size() < kFindingsKept) result.findings.push_back(finding);
+}
+
+// Slope of the least-squares line through (x, y), in parts per million.
+double slopePpm(const std::vector<double>& x, const std::vector<double>& y) {
+    if (x.size() < 2) return 0;
+    double meanX = 0;
+    double meanY = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        meanX += x[i];
+        meanY += y[i];
+    }
+    meanX /= double(x.size());
+    meanY /= double(y.size());
+    double covariance = 0;
+    double variance = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        covariance += (x[i] - meanX) * (y[i] - meanY);
+        variance += (x[i] - meanX) * (x[i] - meanX);
+    }
+    return variance > 0 ? covariance / variance * 1e6 : 0;
+}
+
+}  // namespace
+
+Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
+                           const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule) {
+    Comparison result;
+    result.found = onsets.size();
+    if (onsets.empty() || rule.firstBeat >= beats.size()) return result;
+
+    const std::int64_t offset =
+        onsets.front() - msToFrames(beats[rule.firstBeat].ms, rule.sampleRate);
+    // A beat is judged only when its whole window lies inside the recording.
+    const std::int64_t lastJudged = rule.recordingFrames - rule.windowFrames - 1;
+    std::vector<double> positions;
+    std::vector<double> deviations;
+    std::size_t next = 0;  // the first onset not yet taken
+    for (std::size_t b = rule.firstBeat; b < beats.size(); ++b) {
+        const std::int64_t at = offset + msToFrames(beats[b].ms, rule.sampleRate);
+        if (at > lastJudged) break;
+        ++result.expected;
+        for (; next < onsets.size() && onsets[next] < at - rule.windowFrames; ++next) {
+            ++result.extra;
+            note(result, {0, onsets[next], 0, false});
+        }
+        if (next == onsets.size() || onsets[next] > at + rule.windowFrames) {
+            ++result.missing;
+            note(result, {beats[b].tick, at, 0, true});
+            continue;
+        }
+        const std::int64_t deviation = onsets[next++] - at;
+        ++result.matched;
+        result.maxDeviation = std::max(result.maxDeviation, std::abs(deviation));
+        result.lastDeviation = deviation;
+        if (deviation > rule.lateFrames) ++result.late;
+        if (deviation < -rule.lateFrames) ++result.early;
+        if (std::abs(deviation) > rule.toleranceFrames)
+            note(result, {beats[b].tick, at + deviation, deviation, false});
+        positions.push_back(double(at - onsets.front()));
+        deviations.push_back(double(deviation));
+    }
+    if (result.expected == beats.size() - rule.firstBeat) {
+        // Onsets after the last beat may belong to beats the trace did not reach.
+        result.gridTooShort = next < onsets.size();
+        next = onsets.size();
+    }
+    // Onsets left over are extra unless a beat past the judged part could own them.
+    for (; next < onsets.size() && onsets[next] <= lastJudged - rule.windowFrames; ++next) {
+        ++result.extra;
+        note(result, {0, onsets[next], 0, false});
+    }
+    result.driftPpm = slopePpm(positions, deviations);
+    return result;
+}
+
+}  // namespace tavro::onsets

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "expected_grid.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tavro::onsets {
+
+struct ComparisonRule {
+    int sampleRate = 48000;
+    std::int64_t recordingFrames = 0;  // length of the recording
+    std::int64_t toleranceFrames = 0;  // |deviation| allowed for a pass
+    std::int64_t windowFrames = 240;   // an onset this close to a beat (5 ms) belongs to it
+    std::int64_t lateFrames = 48;      // deviations beyond 1 ms count as late or early
+    std::size_t firstBeat = 0;         // index of the expected beat the first onset is
+};
+
+// One thing that went wrong, for the report: an onset off the grid (`deviation` set),
+// a beat without an onset (`missing`), or an onset without a beat (`tick` 0).
+struct Finding {
+    std::int64_t tick = 0;
+    std::int64_t frame = 0;  // where the onset is, or where the missing beat belonged
+    std::int64_t deviation = 0;
+    bool missing = false;
+};
+
+struct Comparison {
+    std::size_t found = 0;     // onsets in the recording
+    std::size_t expected = 0;  // beats that fall within the recording
+    std::size_t matched = 0;
+    std::int64_t maxDeviation = 0;   // largest |deviation| of a matched onset, in frames
+    std::int64_t lastDeviation = 0;  // deviation of the last matched onset: the drift
+    double driftPpm = 0;             // slope of a least-squares line through the deviations
+    std::size_t late = 0;
+    std::size_t early = 0;
+    std::size_t missing = 0;
+    std::size_t extra = 0;
+    bool gridTooShort = false;  // the trace ran out of beats before the recording ended
+    std::vector<Finding> findings;  // the first few, in order
+
+    bool passes(std::int64_t toleranceFrames) const {
+        return matched > 0 && maxDeviation <= toleranceFrames && missing == 0 && extra == 0 &&
+               !gridTooShort;
+    }
+};
+
+// Lays the expected grid on the recording so that beat `firstBeat` falls on the first
+// onset (any constant delay of the onset finder cancels out), then matches each beat
+// with the onset nearest to it. Deviation = onset - beat, in frames. Beats too close to
+// the recording's end to be judged are not expected, and onsets there are left alone.
+Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
+                           const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule);
+
+}  // namespace tavro::onsets
