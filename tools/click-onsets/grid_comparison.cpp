@@ -39,10 +39,10 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
                            const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule) {
     Comparison result;
     result.found = onsets.size();
-    if (onsets.empty() || rule.firstBeat >= beats.size()) return result;
+    if (rule.alignOnset >= onsets.size() || rule.firstBeat >= beats.size()) return result;
 
-    const std::int64_t offset =
-        onsets.front() - msToFrames(beats[rule.firstBeat].ms, rule.sampleRate);
+    const std::int64_t first = onsets[rule.alignOnset];
+    const std::int64_t offset = first - msToFrames(beats[rule.firstBeat].ms, rule.sampleRate);
     // A beat is judged only when its whole window lies inside the recording.
     const std::int64_t lastJudged = rule.recordingFrames - rule.windowFrames - 1;
     std::vector<double> positions;
@@ -69,7 +69,7 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
         if (deviation < -rule.lateFrames) ++result.early;
         if (std::abs(deviation) > rule.toleranceFrames)
             note(result, {beats[b].tick, at + deviation, deviation, false});
-        positions.push_back(double(at - onsets.front()));
+        positions.push_back(double(at - first));
         deviations.push_back(double(deviation));
     }
     if (result.expected == beats.size() - rule.firstBeat) {
@@ -84,6 +84,18 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
     }
     result.driftPpm = slopePpm(positions, deviations);
     return result;
+}
+
+Comparison compareBestAligned(const std::vector<std::int64_t>& onsets,
+                              const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
+                              std::size_t candidates) {
+    Comparison best = compareWithGrid(onsets, beats, rule);
+    const std::size_t tries = std::min(candidates, onsets.size());
+    for (rule.alignOnset = 1; rule.alignOnset < tries; ++rule.alignOnset) {
+        Comparison tried = compareWithGrid(onsets, beats, rule);
+        if (tried.matched > best.matched) best = std::move(tried);
+    }
+    return best;
 }
 
 }  // namespace tavro::onsets

@@ -14,7 +14,8 @@ struct ComparisonRule {
     std::int64_t toleranceFrames = 0;  // |deviation| allowed for a pass
     std::int64_t windowFrames = 240;   // an onset this close to a beat (5 ms) belongs to it
     std::int64_t lateFrames = 48;      // deviations beyond 1 ms count as late or early
-    std::size_t firstBeat = 0;         // index of the expected beat the first onset is
+    std::size_t firstBeat = 0;         // index of the expected beat that the first onset is
+    std::size_t alignOnset = 0;        // index of the onset taken as the first (earlier: extra)
 };
 
 // One thing that went wrong, for the report: an onset off the grid (`deviation` set),
@@ -46,11 +47,18 @@ struct Comparison {
     }
 };
 
-// Lays the expected grid on the recording so that beat `firstBeat` falls on the first
-// onset (any constant delay of the onset finder cancels out), then matches each beat
-// with the onset nearest to it. Deviation = onset - beat, in frames. Beats too close to
-// the recording's end to be judged are not expected, and onsets there are left alone.
+// Lays the expected grid on the recording so that beat `firstBeat` falls on onset
+// `alignOnset` (any constant delay of the onset finder cancels out), then matches each
+// beat with the onset nearest to it. Deviation = onset - beat, in frames. Beats too close
+// to the recording's end to be judged are not expected, and onsets there are left alone.
 Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
                            const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule);
+
+// The comparison that matches the most beats when one of the first `candidates` onsets
+// is taken as the first beat: a stray sound before the run shows as one extra onset
+// instead of shifting the whole grid. Ties go to the earliest onset.
+Comparison compareBestAligned(const std::vector<std::int64_t>& onsets,
+                              const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
+                              std::size_t candidates);
 
 }  // namespace tavro::onsets
