@@ -158,6 +158,14 @@ TEST(ClickOnsets, MissingClickAndStrayOnsetFail) {
     EXPECT_EQ(result.maxDeviation, 0);
     EXPECT_EQ(result.extra, 1u);
     EXPECT_FALSE(result.passes(0));
+
+    // So is a lost first click: the rest stays on the grid.
+    clicks = clicksOnGrid(30000);
+    clicks.erase(clicks.begin());
+    result = compare(record(6 * kRate, clicks), grid(kTrace));
+    EXPECT_EQ(result.matched, 5u);
+    EXPECT_EQ(result.maxDeviation, 0);
+    EXPECT_EQ(result.missing, 1u);
 }
 
 TEST(ClickOnsets, SteadyDriftIsMeasured) {

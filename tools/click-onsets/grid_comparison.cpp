@@ -48,9 +48,14 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
     std::vector<double> positions;
     std::vector<double> deviations;
     std::size_t next = 0;  // the first onset not yet taken
-    for (std::size_t b = rule.firstBeat; b < beats.size(); ++b) {
+    bool beatsLeft = false;
+    for (std::size_t b = 0; b < beats.size(); ++b) {
         const std::int64_t at = offset + msToFrames(beats[b].ms, rule.sampleRate);
-        if (at > lastJudged) break;
+        if (at < rule.windowFrames) continue;  // before the recording began
+        if (at > lastJudged) {
+            beatsLeft = true;
+            break;
+        }
         ++result.expected;
         for (; next < onsets.size() && onsets[next] < at - rule.windowFrames; ++next) {
             ++result.extra;
@@ -72,7 +77,7 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
         positions.push_back(double(at - first));
         deviations.push_back(double(deviation));
     }
-    if (result.expected == beats.size() - rule.firstBeat) {
+    if (!beatsLeft) {
         // Onsets after the last beat may belong to beats the trace did not reach.
         result.gridTooShort = next < onsets.size();
         next = onsets.size();
@@ -89,11 +94,19 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
 Comparison compareBestAligned(const std::vector<std::int64_t>& onsets,
                               const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
                               std::size_t candidates) {
+    const std::size_t firstBeat = rule.firstBeat;
     Comparison best = compareWithGrid(onsets, beats, rule);
-    const std::size_t tries = std::min(candidates, onsets.size());
-    for (rule.alignOnset = 1; rule.alignOnset < tries; ++rule.alignOnset) {
-        Comparison tried = compareWithGrid(onsets, beats, rule);
-        if (tried.matched > best.matched) best = std::move(tried);
+    for (std::size_t onset = 0; onset < std::min(candidates, onsets.size()); ++onset) {
+        for (std::size_t beat = firstBeat; beat < std::min(firstBeat + candidates, beats.size());
+             ++beat) {
+            rule.alignOnset = onset;
+            rule.firstBeat = beat;
+            Comparison tried = compareWithGrid(onsets, beats, rule);
+            if (tried.matched > best.matched ||
+                (tried.matched == best.matched &&
+                 tried.missing + tried.extra < best.missing + best.extra))
+                best = std::move(tried);
+        }
     }
     return best;
 }

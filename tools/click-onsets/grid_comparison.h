@@ -49,14 +49,17 @@ struct Comparison {
 
 // Lays the expected grid on the recording so that beat `firstBeat` falls on onset
 // `alignOnset` (any constant delay of the onset finder cancels out), then matches each
-// beat with the onset nearest to it. Deviation = onset - beat, in frames. Beats too close
-// to the recording's end to be judged are not expected, and onsets there are left alone.
+// beat with the onset nearest to it. Deviation = onset - beat, in frames. Beats that fall
+// before the recording, or too close to its end to be judged, are not expected, and
+// onsets at the end are left alone.
 Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
                            const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule);
 
-// The comparison that matches the most beats when one of the first `candidates` onsets
-// is taken as the first beat: a stray sound before the run shows as one extra onset
-// instead of shifting the whole grid. Ties go to the earliest onset.
+// The comparison that matches the most beats (then has the fewest missing and extra)
+// when one of the first `candidates` onsets is taken as one of the `candidates` beats
+// from `firstBeat` on: a stray sound before the run shows as one extra onset, and a lost
+// first beat as one missing click, instead of shifting the whole grid. Ties go to the
+// earliest onset and beat.
 Comparison compareBestAligned(const std::vector<std::int64_t>& onsets,
                               const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
                               std::size_t candidates);

@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     rule.windowFrames = msToFrames(options.windowMs, rate);
     rule.lateFrames = msToFrames(1, rate);
     rule.firstBeat = std::size_t(options.firstBeat - 1);
-    // A stray sound before the run must not shift the grid: up to 4 onsets are tried.
+    // A stray sound or a lost click at the start must not shift the grid.
     const Comparison result = compareBestAligned(onsets, beats, rule, 4);
 
     std::printf("recording: %.3f s at %d Hz\n", double(frames) / rate, rate);
