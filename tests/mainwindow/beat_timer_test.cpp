@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -17,38 +15,30 @@ using tavro::ui::BeatTimer;
 
 const BeatClock::time_point t0 = BeatClock::time_point(10h);
 
-TEST(NextBeatDeadline, LateDeliveryKeepsTheGrid)
+// The next deadline follows the grid of scheduled times, however late the expiry ran;
+// after a stall the grid points already passed are skipped, not delivered in a burst.
+TEST(NextBeatDeadline, KeepsTheGridAndSkipsWhatAStallMissed)
 {
-    // Each expiry runs up to 80% of an interval late; the deadlines stay on the grid.
-    BeatClock::time_point scheduled = t0;
-    const std::vector<std::chrono::milliseconds> lateness{0ms, 3ms, 180ms, 799ms, 1ms, 450ms};
-    for (std::size_t k = 0; k < lateness.size(); ++k) {
-        scheduled = nextBeatDeadline(scheduled, 1000ms, scheduled + lateness[k]);
-        EXPECT_EQ(scheduled, t0 + (k + 1) * 1000ms) << k;
-    }
+    const struct {
+        std::chrono::milliseconds interval, late, next;
+    } cases[] = {
+        {1000ms, 0ms, 1000ms},  {1000ms, 799ms, 1000ms}, {500ms, 500ms, 500ms},
+        {500ms, 1000ms, 1000ms}, {500ms, 1001ms, 1500ms}, {500ms, 1250ms, 1500ms},
+        {240ms, 10s, 10080ms},  {0ms, 0ms, 1ms},          {-20ms, 5ms, 5ms},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nextBeatDeadline(t0, c.interval, t0 + c.late), t0 + c.next)
+            << c.interval.count() << " ms, " << c.late.count() << " ms late";
 }
 
-TEST(NextBeatDeadline, AStallSkipsTheMissedGridPointsInsteadOfBursting)
-{
-    EXPECT_EQ(nextBeatDeadline(t0, 500ms, t0 + 1250ms), t0 + 1500ms);
-    EXPECT_EQ(nextBeatDeadline(t0, 500ms, t0 + 500ms), t0 + 500ms);   // due now: not missed
-    EXPECT_EQ(nextBeatDeadline(t0, 500ms, t0 + 1000ms), t0 + 1000ms);
-    EXPECT_EQ(nextBeatDeadline(t0, 500ms, t0 + 1001ms), t0 + 1500ms);
-    EXPECT_EQ(nextBeatDeadline(t0, 240ms, t0 + 10s), t0 + 10080ms);
-}
-
-TEST(NextBeatDeadline, AnIntervalBelowOneMillisecondStillMovesForward)
-{
-    EXPECT_EQ(nextBeatDeadline(t0, 0ms, t0), t0 + 1ms);
-    EXPECT_EQ(nextBeatDeadline(t0, -20ms, t0 + 5ms), t0 + 5ms);
-}
-
-// Timer1 driven by a fake clock; expiries are delivered by the test.
+// Timer1 on a fake clock; expiries are delivered by the test.
 class BeatTimerTest : public ::testing::Test {
 protected:
-    BeatTimerTest() : timer(nullptr, BeatTimer::Delivery::Manual, [this] { return now; }) {}
+    BeatTimerTest() : timer(nullptr, BeatTimer::Delivery::Manual, [this] { return now; })
+    {
+        QObject::connect(&timer, &BeatTimer::expired, [this] { ++expiries; });
+    }
 
-    // Lets the clock reach `at` and delivers the expiry that is due.
     void expireAt(BeatClock::time_point at)
     {
         now = at;
@@ -60,62 +50,38 @@ protected:
     int expiries = 0;
 };
 
-TEST_F(BeatTimerTest, CountsFromStartAndFromEachScheduledExpiry)
+TEST_F(BeatTimerTest, CountsFromStartFromEachScheduledExpiryAndFromANewInterval)
 {
-    QObject::connect(&timer, &BeatTimer::expired, [this] { ++expiries; });
     timer.start(1000);
-    EXPECT_TRUE(timer.isActive());
-    EXPECT_EQ(timer.interval(), 1000);
     EXPECT_EQ(timer.nextDeadline(), t0 + 1000ms);
-
     expireAt(t0 + 1040ms);  // handled late
     EXPECT_EQ(timer.nextDeadline(), t0 + 2000ms);
-    expireAt(t0 + 2000ms);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 3000ms);
+
+    // Set outside an expiry, a new interval counts from the call.
+    now = t0 + 2400ms;
+    timer.setInterval(240);
+    EXPECT_EQ(timer.nextDeadline(), t0 + 2640ms);
+    expireAt(t0 + 2700ms);
+    EXPECT_EQ(timer.nextDeadline(), t0 + 2880ms);
+
+    timer.stop();
+    expireAt(t0 + 2880ms);
+    EXPECT_FALSE(timer.isActive());
     EXPECT_EQ(expiries, 2);
 }
 
-TEST_F(BeatTimerTest, SettingTheIntervalOutsideAnExpiryRestartsFromTheCall)
-{
-    timer.start(1000);
-    now = t0 + 400ms;
-    timer.setInterval(240);
-    EXPECT_EQ(timer.interval(), 240);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 640ms);
-    expireAt(t0 + 700ms);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 880ms);
-}
-
-TEST_F(BeatTimerTest, SettingTheIntervalInsideAnExpiryRestartsFromItsScheduledTime)
-{
-    // The handler runs 90 ms late and sets a new interval, as a speed step does.
-    QObject::connect(&timer, &BeatTimer::expired, [this] { timer.setInterval(923); });
-    timer.start(1000);
-    expireAt(t0 + 1090ms);
-    EXPECT_EQ(timer.interval(), 923);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 1923ms);
-}
-
-TEST_F(BeatTimerTest, AnExpiryIsNeverDeliveredInsideItsOwnHandler)
+// Set inside an expiry, as a speed step does, a new interval counts from the expiry's
+// scheduled time, so the step adds no drift; and the expiry is never re-entered.
+TEST_F(BeatTimerTest, AnIntervalSetInsideAnExpiryCountsFromItsScheduledTime)
 {
     QObject::connect(&timer, &BeatTimer::expired, [this] {
-        ++expiries;
+        timer.setInterval(923);
         timer.expire();
     });
-    timer.start(100);
-    expireAt(t0 + 100ms);
+    timer.start(1000);
+    expireAt(t0 + 1090ms);
     EXPECT_EQ(expiries, 1);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 200ms);
-}
-
-TEST_F(BeatTimerTest, AStoppedTimerDeliversNothing)
-{
-    QObject::connect(&timer, &BeatTimer::expired, [this] { ++expiries; });
-    timer.start(100);
-    timer.stop();
-    expireAt(t0 + 100ms);
-    EXPECT_FALSE(timer.isActive());
-    EXPECT_EQ(expiries, 0);
+    EXPECT_EQ(timer.nextDeadline(), t0 + 1923ms);
 }
 
 TEST(BeatTimerOnTheRealClock, DeliversExpiriesOnTheGridOfItsStart)
