@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
-  qt6-base-dev
+  qt6-base-dev qt6-multimedia-dev libpulse-dev pulseaudio pulseaudio-utils
   libqt6svg6
   fonts-liberation
   xvfb xauth

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tavro::audio::testing {
+
+// A PulseAudio server of the test's own with one null sink, "metro_null" (48 kHz),
+// listening on a socket in a fresh temporary directory. Constructing it points this
+// process at that socket (PULSE_SERVER) and at private runtime, home and config
+// directories, so nothing reaches a desktop's server or files; until start() nothing
+// listens there, which is how a test sees a machine without a sound server.
+// Every process it starts dies with the test process, even when the test fails.
+class PrivateSoundServer {
+public:
+    PrivateSoundServer();
+    ~PrivateSoundServer();
+
+    static bool installed();  // the pulseaudio and pacat programs are there
+
+    // Starts the server (again, on the same socket), waits until it answers and starts
+    // recording its null sink's monitor, mono 16-bit 48 kHz with a 10 ms latency.
+    //
+    // Until a client asks for a low latency, a null sink renders up to 2 s ahead, and a
+    // stream that connects then is held back until the sink's clock catches up. The
+    // recorder is that client; a test that wants a stream to play at once from its
+    // start waits 2 s after start().
+    bool start();
+    // Kills the server at once, as a crash would.
+    void kill();
+
+    // What the recorder got since start().
+    QByteArray stopRecording();
+
+private:
+    bool startRecording();
+    std::unique_ptr<QProcess> spawn(const QString& program, const QStringList& arguments,
+                                    const QString& log, bool keepOutput);
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> server_;
+    std::unique_ptr<QProcess> recorder_;
+};
+
+}  // namespace tavro::audio::testing
