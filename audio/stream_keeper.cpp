@@ -82,8 +82,9 @@ void StreamKeeper::attempt()
     if (device.isNull())
         return fail(QStringLiteral("The sound server has no output device."));
 
+    const std::uint64_t stream = streams_ + 1;
     generator_ = std::make_unique<ClickGenerator>(shared_->schedule, shared_->scheduleStream,
-                                                  ++streams_);
+                                                  stream);
     generator_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     sink_ = std::make_unique<QAudioSink>(device, streamFormat());
     sink_->setBufferSize(kBufferBytes);
@@ -91,6 +92,7 @@ void StreamKeeper::attempt()
     if (sinkFailed())
         return fail(QStringLiteral("The sound output could not be opened."));
 
+    streams_ = stream;
     heard_ = false;
     heardFrames_ = 0;
     openedAt_ = Clock::now();

@@ -36,6 +36,14 @@ struct OutputShared {
 // sink, samples the played position, notices a failed or silent stream and opens a new
 // one about once a second until it plays. Every signal names the session (one open()
 // of the owner) it belongs to, so the owner can drop news of a session it has ended.
+//
+// How far that gets is up to Qt 6.4's PulseAudio backend, which holds one connection
+// to the server for the whole process. When the server goes away, the sink stops with
+// FatalError and the connection tries once more, about 3 s later; if the server is back
+// by then the next stream plays, otherwise every later sink of the process stops with
+// FatalError at once (the device list still names the lost sink). A connection that
+// failed at its first try is never tried again, hence the probe before Qt is first
+// asked. The retries go on regardless: they cost a connection attempt a second.
 class StreamKeeper : public QObject {
     Q_OBJECT
 
@@ -68,7 +76,7 @@ private:
     bool wanted_ = false;
     quint64 session_ = 0;
     bool outageReported_ = false;
-    std::uint64_t streams_ = 0;  // streams opened so far; the latest one's id
+    std::uint64_t streams_ = 0;  // streams the server accepted so far; the latest one's id
     bool heard_ = false;          // the current stream has played its first frames
     std::chrono::steady_clock::time_point openedAt_{};
     std::chrono::steady_clock::time_point progressAt_{};

@@ -75,7 +75,7 @@ protected:
     PrivateSoundServer server_;  // each test runs in a process of its own (ctest)
 };
 
-TEST_F(AudioOutputTest, WithoutServerReportsOnceKeepsTryingAndClosesAtOnce)
+TEST_F(AudioOutputTest, WithoutServerReportsOnceKeepsTryingAndPlaysWhenOneAppears)
 {
     QElapsedTimer call;
     {
@@ -100,6 +100,12 @@ TEST_F(AudioOutputTest, WithoutServerReportsOnceKeepsTryingAndClosesAtOnce)
         EXPECT_FALSE(output.isOpen());
         output.open();  // a new open is a new outage, told again
         ASSERT_TRUE(unavailable.wait(3000));
+        EXPECT_EQ(unavailable.count(), 2);
+
+        // A server that turns up later is found by the retries.
+        ASSERT_TRUE(server_.start());
+        ASSERT_TRUE(started.wait(6000));
+        EXPECT_EQ(positionOf(started, 0).stream, 1u);
         EXPECT_EQ(unavailable.count(), 2);
         call.start();
     }
