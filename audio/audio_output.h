@@ -49,11 +49,15 @@ public:
     ClickSchedule& schedule();
 
     // The latest sample of the played position (taken every 10 ms); lock-free.
-    // Not valid while no stream plays.
+    // Not valid while no stream plays. One sample is within about 3 ms of what is
+    // heard; the frame-0 position of streamStarted is steadier, but a sound card's clock
+    // drifts from the steady clock by some parts per million, so long runs follow
+    // these samples rather than extrapolate from frame 0.
     PlayedPosition playedPosition() const;
 
     // Frames of the current stream handed to the sound server so far (sampled every
-    // 10 ms); they run some 15-60 ms ahead of the heard position.
+    // 10 ms): tens of milliseconds ahead of the heard position (at most the 60 ms
+    // buffer plus the device's own latency).
     std::int64_t framesWritten() const;
 
     // Clicks dealt with since construction, over all streams; for measurements.
