@@ -16,22 +16,27 @@ BeatTimer::BeatTimer(QObject* parent, Delivery delivery, Clock clock)
 {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &BeatTimer::expire);
+    connect(&timer_, &QTimer::timeout, this, &BeatTimer::onTimeout);
 }
 
 void BeatTimer::start(std::int32_t milliseconds)
 {
     active_ = true;
     interval_ = milliseconds;
-    const BeatClock::time_point now = clock_();
-    next_ = nextBeatDeadline(now, millis(milliseconds), now);
-    arm();
+    restartFromNow(milliseconds);
 }
 
 void BeatTimer::stop()
 {
     active_ = false;
     timer_.stop();
+}
+
+void BeatTimer::setLookahead(std::chrono::milliseconds lookahead)
+{
+    lookahead_ = std::max(lookahead, std::chrono::milliseconds(0));
+    if (active_ && !inExpiry_)
+        arm();
 }
 
 void BeatTimer::setInterval(std::int32_t milliseconds)
@@ -46,9 +51,27 @@ void BeatTimer::setInterval(std::int32_t milliseconds)
         next_ = nextBeatDeadline(expiryScheduled_, millis(milliseconds), clock_());
         return;
     }
-    const BeatClock::time_point now = clock_();
+    restartFromNow(milliseconds);
+}
+
+void BeatTimer::restartFromNow(std::int32_t milliseconds)
+{
+    // Counting from the whole millisecond keeps every later deadline on whole milliseconds.
+    const auto now = std::chrono::floor<std::chrono::milliseconds>(clock_());
     next_ = nextBeatDeadline(now, millis(milliseconds), now);
     arm();
+    emit rescheduled(next_);
+}
+
+void BeatTimer::onTimeout()
+{
+    // The clock may run a little slower than the system's timers (a sound card's clock
+    // does): wait for the rest rather than deliver early.
+    if (clock_() < next_ - lookahead_ - std::chrono::milliseconds(1)) {
+        arm();
+        return;
+    }
+    expire();
 }
 
 void BeatTimer::expire()
@@ -69,6 +92,7 @@ void BeatTimer::expire()
         next_ = nextBeatDeadline(expiryScheduled_, millis(interval_), clock_());
     }
     arm();
+    emit rescheduled(next_);
 }
 
 void BeatTimer::arm()
@@ -76,8 +100,9 @@ void BeatTimer::arm()
     if (delivery_ == Delivery::Manual || !active_) {
         return;
     }
-    // Rounded up, so the timer never fires before the deadline it serves.
-    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(next_ - clock_());
+    // Rounded up, so the timer never fires before the moment it serves.
+    const auto remaining =
+        std::chrono::ceil<std::chrono::milliseconds>(next_ - lookahead_ - clock_());
     timer_.start(std::max(remaining, std::chrono::milliseconds(0)));
 }
 

@@ -20,6 +20,10 @@ namespace tavro::ui {
 //   otherwise from the moment of the call.
 // - After a stall longer than an interval one late expiry is delivered and the missed
 //   grid points are skipped (see nextBeatDeadline).
+// - Deadlines lie on whole milliseconds of the clock, so a beat's deadline converts to an
+//   exact audio frame (48 frames a millisecond).
+// - With a lookahead, each expiry is delivered that long before its deadline, so what
+//   its handler asks for can be prepared for the deadline itself (beatTime()).
 // - expired() is never emitted inside its own handler. It may be emitted inside other
 //   handlers' nested event loops (a modal message box), which keeps a run in time
 //   under the About box.
@@ -47,19 +51,33 @@ public:
 
     BeatClock::time_point nextDeadline() const { return next_; }
 
+    // How long before its deadline each expiry is delivered.
+    void setLookahead(std::chrono::milliseconds lookahead);
+
+    // The deadline of the expiry being handled (valid inside expired()'s handlers).
+    BeatClock::time_point beatTime() const { return expiryScheduled_; }
+
+    // The clock the deadlines are on.
+    BeatClock::time_point now() const { return clock_(); }
+
     // Delivers the expiry that is due next, as the precise timer does at its deadline.
     void expire();
 
 signals:
     void expired();
+    // The next deadline has been set: after each expiry, a start or a new interval.
+    void rescheduled(tavro::BeatClock::time_point deadline);
 
 private:
     void arm();
+    void onTimeout();
+    void restartFromNow(std::int32_t milliseconds);
 
     QTimer timer_;
     Delivery delivery_;
     Clock clock_;
     std::int32_t interval_ = 0;
+    std::chrono::milliseconds lookahead_{0};
     bool active_ = false;
     BeatClock::time_point next_{};
 

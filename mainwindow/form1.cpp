@@ -3,6 +3,7 @@
 #include "help/help_window_holder.h"
 #include "mainwindow/about_text.h"
 #include "mainwindow/app_icon.h"
+#include "mainwindow/message_box.h"
 #include "mainwindow/window_fonts.h"
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 namespace tavro::ui {
 
@@ -21,6 +23,9 @@ namespace {
 constexpr int kClientWidthTwips = 6405;
 constexpr int kClientHeightTwips = 5490;
 constexpr std::int32_t kTimer1DesignInterval = 1000;
+// Each beat is counted this long before it is due, so its click can be written into the
+// sound stream ahead of the moment it is heard.
+constexpr std::chrono::milliseconds kBeatLookahead{70};
 
 QAction* addItem(QMenu* menu, const char* name, const char* caption, bool checkable)
 {
@@ -33,7 +38,7 @@ QAction* addItem(QMenu* menu, const char* name, const char* caption, bool checka
 
 }  // namespace
 
-Form1::Form1(Form1Services services)
+Form1::Form1(Form1Services services) : timeline_(services.clock)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tavro Metronome"));
@@ -50,12 +55,18 @@ Form1::Form1(Form1Services services)
     buildMenus();
 
     // Timer1 counts from the creation of the window; only the end of the program stops it.
-    timer1_ = new BeatTimer(this, services.timerDelivery, std::move(services.clock));
+    // Timer1 runs on the sound stream's clock while one plays, else on the monotonic one.
+    timer1_ = new BeatTimer(this, services.timerDelivery, [this] { return timeline_.now(); });
     timer1_->setObjectName(QStringLiteral("Timer1"));
+    timer1_->setLookahead(kBeatLookahead);
     timer1_->start(kTimer1DesignInterval);
 
+    std::function<void()> bell = services.beep ? std::move(services.beep) : [] { QApplication::beep(); };
+    clickPlayer_ = new ClickPlayer(services.sound, timeline_, bell, this);
+    connect(clickPlayer_, &ClickPlayer::fellBackToBell, this, &Form1::tellSoundFellBack);
+
     QtWindowOps::Services platform;
-    platform.beep = services.beep ? std::move(services.beep) : [] { QApplication::beep(); };
+    platform.beep = bell;
     platform.endProgram = [this] { endProgram(); };
     ops_ = std::make_unique<QtWindowOps>(controls_, volumeItems_, *timer1_, this,
                                          std::move(platform));
@@ -105,22 +116,78 @@ void Form1::buildMenus()
 void Form1::connectHandlers()
 {
     Metronome* engine = metronome_.get();
+    // Every handler that can change what the coming beat sounds like tells the player.
+    auto handler = [this](void (Metronome::*click)()) {
+        return [this, click] {
+            (metronome_.get()->*click)();
+            foreseeNextBeat();
+        };
+    };
     connect(controls_.Command1, &QPushButton::clicked, this, [engine] { engine->Command1_Click(); });
-    connect(controls_.Command2, &QPushButton::clicked, this, [engine] { engine->Command2_Click(); });
-    connect(controls_.Command3, &QPushButton::clicked, this, [engine] { engine->Command3_Click(); });
-    connect(controls_.Command4, &QPushButton::clicked, this, [engine] { engine->Command4_Click(); });
-    connect(timer1_, &BeatTimer::expired, this, [engine] { engine->Timer1_Timer(); });
+    connect(controls_.Command2, &QPushButton::clicked, this, [this] {
+        metronome_->Command2_Click();
+        // A stream is open only while a run exists.
+        if (metronome_->runState() == RunState::Running)
+            clickPlayer_->open();
+        foreseeNextBeat();
+    });
+    connect(controls_.Command3, &QPushButton::clicked, this, [this] {
+        metronome_->Command3_Click();
+        clickPlayer_->close();
+    });
+    connect(controls_.Command4, &QPushButton::clicked, this, handler(&Metronome::Command4_Click));
+    connect(timer1_, &BeatTimer::expired, this, &Form1::countBeat);
+    connect(timer1_, &BeatTimer::rescheduled, this, &Form1::foreseeNextBeat);
 
     // Choosing a checkable item toggles its mark first; the handler then sets all three.
     auto volume = [](VolumeItem item) { return static_cast<std::size_t>(item); };
     connect(volumeItems_[volume(VolumeItem::High)], &QAction::triggered, this,
-            [engine] { engine->mnuhigh_Click(); });
+            handler(&Metronome::mnuhigh_Click));
     connect(volumeItems_[volume(VolumeItem::Medium)], &QAction::triggered, this,
-            [engine] { engine->mnumedium_Click(); });
+            handler(&Metronome::mnumedium_Click));
     connect(volumeItems_[volume(VolumeItem::Low)], &QAction::triggered, this,
-            [engine] { engine->mnulow_Click(); });
+            handler(&Metronome::mnulow_Click));
     connect(mnuinstruct_, &QAction::triggered, this, [this] { mnuinstruct_Click(); });
     connect(mnuabout_, &QAction::triggered, this, [this] { mnuabout_Click(); });
+}
+
+void Form1::countBeat()
+{
+    const BeatClock::time_point beat = timer1_->beatTime();
+    ops_->beginBeat();
+    metronome_->Timer1_Timer();
+    const QtWindowOps::CountedBeat counted = ops_->endBeat();
+    clickPlayer_->playBeat(beat, counted.beeps);
+    showBeatAt(beat, counted);
+}
+
+void Form1::showBeatAt(BeatClock::time_point beat, const QtWindowOps::CountedBeat& counted)
+{
+    // The labels change when the beat is heard, so eye and ear agree.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(beat - timeline_.now());
+    if (wait.count() <= 0) {
+        ops_->showCaptions(counted);
+        return;
+    }
+    QTimer::singleShot(wait, Qt::PreciseTimer, this, [this, counted] { ops_->showCaptions(counted); });
+}
+
+void Form1::foreseeNextBeat()
+{
+    const MetronomeState& state = metronome_->state();
+    clickPlayer_->expectBeat(timer1_->nextDeadline(), state.running ? state.beepcount : 0);
+}
+
+void Form1::tellSoundFellBack(const QString& reason)
+{
+    // Once per program, and without stopping anything: the run goes on with the bell.
+    if (soundNoticeShown_)
+        return;
+    soundNoticeShown_ = true;
+    showNotice(this, QStringLiteral("Tavro Metronome"),
+               reason + QStringLiteral("\n\nThe metronome clicks with the system bell until a "
+                                       "sound device is available again; then the sound comes "
+                                       "back by itself."));
 }
 
 void Form1::mnuinstruct_Click() { showHelpWindow(helpWindow_); }
@@ -141,6 +208,7 @@ void Form1::endProgram()
     }
     ended_ = true;
     timer1_->stop();
+    clickPlayer_->close();
     closeHelpWindow(helpWindow_);
     hide();
     emit programEnded();

@@ -2,7 +2,9 @@
 
 #include "engine/metronome.h"
 #include "help/help_window.h"
+#include "mainwindow/audio_timeline.h"
 #include "mainwindow/beat_timer.h"
+#include "mainwindow/click_player.h"
 #include "mainwindow/form1_controls.h"
 #include "mainwindow/qt_window_ops.h"
 
@@ -20,9 +22,10 @@ namespace tavro::ui {
 
 // What the main window takes from the platform; the defaults are the real ones.
 struct Form1Services {
-    std::function<void()> beep;  // empty: the system beep
+    std::function<void()> beep;  // the system bell; empty: QApplication::beep
     BeatTimer::Delivery timerDelivery = BeatTimer::Delivery::Automatic;
-    BeatTimer::Clock clock = &BeatClock::now;
+    BeatTimer::Clock clock = &BeatClock::now;  // the monotonic clock
+    ClickPlayer::Output sound = ClickPlayer::Output::Stream;
 };
 
 // The program's main window: settings, run buttons, status and the menus, wired to the
@@ -40,6 +43,7 @@ public:
     const QtWindowOps& windowOps() const { return *ops_; }
     const Form1Controls& controls() const { return controls_; }
     BeatTimer& timer1() { return *timer1_; }
+    ClickPlayer& clickPlayer() { return *clickPlayer_; }
     const BeatTimer& timer1() const { return *timer1_; }
     HelpWindow* helpWindow() const { return helpWindow_.data(); }
 
@@ -54,6 +58,10 @@ protected:
 private:
     void buildMenus();
     void connectHandlers();
+    void countBeat();
+    void showBeatAt(BeatClock::time_point beat, const QtWindowOps::CountedBeat& counted);
+    void foreseeNextBeat();
+    void tellSoundFellBack(const QString& reason);
     void mnuinstruct_Click();
     void mnuabout_Click();
     void endProgram();
@@ -65,7 +73,10 @@ private:
     std::array<QAction*, 3> volumeItems_{};  // mnuhigh, mnumedium, mnulow
     QAction* mnuinstruct_ = nullptr;
     QAction* mnuabout_ = nullptr;
+    AudioTimeline timeline_;
     BeatTimer* timer1_ = nullptr;
+    ClickPlayer* clickPlayer_ = nullptr;
+    bool soundNoticeShown_ = false;
     std::unique_ptr<QtWindowOps> ops_;
     std::unique_ptr<Metronome> metronome_;
     QPointer<HelpWindow> helpWindow_;

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <memory>
+
 namespace tavro::ui {
 
 QString displayText(const std::string& text)
@@ -15,20 +17,40 @@ QString displayText(const std::string& text)
     return shown;
 }
 
+namespace {
+
+QMessageBox* plainBox(QWidget* parent, const QString& title, const QString& text)
+{
+    auto* box = new QMessageBox(parent);
+    box->setObjectName(QStringLiteral("messageBox"));
+    box->setFont(dialogFont());
+    box->setIcon(QMessageBox::NoIcon);
+    box->setWindowTitle(title);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    box->setStandardButtons(QMessageBox::Ok);
+    // Some styles decorate dialog buttons with icons; this box shows none at all.
+    box->button(QMessageBox::Ok)->setIcon(QIcon());
+    return box;
+}
+
+}  // namespace
+
 void showMessageBox(QWidget* parent, const std::string& text, const std::string& title)
 {
-    QMessageBox box(parent);
-    box.setObjectName(QStringLiteral("messageBox"));
-    box.setFont(dialogFont());
-    box.setIcon(QMessageBox::NoIcon);
-    box.setWindowTitle(QString::fromStdString(title));
-    box.setTextFormat(Qt::PlainText);
-    box.setText(displayText(text));
-    box.setStandardButtons(QMessageBox::Ok);
-    // Some styles decorate dialog buttons with icons; this box shows none at all.
-    box.button(QMessageBox::Ok)->setIcon(QIcon());
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    std::unique_ptr<QMessageBox> box(
+        plainBox(parent, QString::fromStdString(title), displayText(text)));
+    box->setWindowModality(Qt::ApplicationModal);
+    box->exec();
+}
+
+void showNotice(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox* box = plainBox(parent, title, text);
+    box->setObjectName(QStringLiteral("notice"));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
 }  // namespace tavro::ui

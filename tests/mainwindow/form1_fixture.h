@@ -132,6 +132,7 @@ private:
         s.beep = [this] { ++beeps; };
         s.timerDelivery = tavro::ui::BeatTimer::Delivery::Manual;
         s.clock = [this] { return now; };
+        s.sound = tavro::ui::ClickPlayer::Output::SystemBell;
         return s;
     }
 };

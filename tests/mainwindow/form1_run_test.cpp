@@ -101,6 +101,7 @@ TEST(Form1OnTheRealClock, TicksArriveWhileTheAboutBoxIsOpen)
     int beeps = 0;
     tavro::ui::Form1Services services;
     services.beep = [&beeps] { ++beeps; };
+    services.sound = tavro::ui::ClickPlayer::Output::SystemBell;
     tavro::ui::Form1 form(services);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));

@@ -1,0 +1,63 @@
+#include "mainwindow/audio_timeline.h"
+
+
+namespace tavro::ui {
+
+namespace {
+
+constexpr std::int64_t kFramesPerSecond = 48000;
+
+BeatClock::duration framesToDuration(double frames)
+{
+    return std::chrono::duration_cast<BeatClock::duration>(
+        std::chrono::duration<double>(frames / kFramesPerSecond));
+}
+
+}  // namespace
+
+AudioTimeline::AudioTimeline(SteadyClock steady) : steady_(std::move(steady)) {}
+
+AudioTimeline::time_point AudioTimeline::now() const
+{
+    if (!position_)
+        return steady_() + offset_;
+    // Between two samples of the played position the stream goes on at its nominal rate.
+    const Position p = position_();
+    const double elapsed = std::chrono::duration<double>(steady_() - p.at).count();
+    return frameZero_ + framesToDuration(static_cast<double>(p.frames) + elapsed * kFramesPerSecond);
+}
+
+void AudioTimeline::followStream(time_point heardAt, PositionSource position)
+{
+    const time_point here = now() + (heardAt - steady_());
+    position_ = {};
+    frameZero_ = std::chrono::round<std::chrono::milliseconds>(here);
+    position_ = std::move(position);
+}
+
+void AudioTimeline::followSteady()
+{
+    if (!position_)
+        return;
+    const time_point here = now();
+    position_ = {};
+    offset_ = here - steady_();
+}
+
+std::int64_t AudioTimeline::frameAt(time_point moment) const
+{
+    // Nanoseconds to frames, to the nearest frame, in integers: exact for whole
+    // milliseconds, and within range for years of running.
+    const std::int64_t ns = std::chrono::nanoseconds(moment - frameZero_).count();
+    const std::int64_t scaled = ns * 48;
+    const std::int64_t perFrame = 1000000;
+    std::int64_t frames = scaled / perFrame;
+    const std::int64_t rest = scaled % perFrame;
+    if (rest * 2 >= perFrame)
+        ++frames;
+    else if (rest * 2 < -perFrame)
+        --frames;
+    return frames;
+}
+
+}  // namespace tavro::ui

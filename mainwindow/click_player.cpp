@@ -1,0 +1,125 @@
+#include "mainwindow/click_player.h"
+
+#include "audio/audio_output.h"
+
+#include <QTimer>
+
+#include <array>
+
+namespace tavro::ui {
+
+ClickPlayer::ClickPlayer(Output output, AudioTimeline& timeline, std::function<void()> bell,
+                         QObject* parent)
+    : QObject(parent), output_(output), timeline_(timeline), bell_(std::move(bell))
+{
+    if (output_ == Output::SystemBell)
+        return;
+    audio_ = std::make_unique<audio::AudioOutput>();
+    connect(audio_.get(), &audio::AudioOutput::streamStarted, this,
+            [this](const audio::PlayedPosition& position) { streamStarted(position); });
+    connect(audio_.get(), &audio::AudioOutput::streamUnavailable, this,
+            [this](const QString& reason) { streamUnavailable(reason); });
+}
+
+ClickPlayer::~ClickPlayer() = default;
+
+void ClickPlayer::open()
+{
+    if (open_ || !audio_)
+        return;
+    open_ = true;
+    unavailable_ = false;
+    audio_->open();
+}
+
+void ClickPlayer::close()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    streaming_ = false;
+    unavailable_ = false;
+    audio_->close();
+    timeline_.followSteady();
+}
+
+void ClickPlayer::playBeat(time_point beat, int beeps)
+{
+    played_ = {beat, beeps};
+    if (streaming_) {
+        publish();
+        return;
+    }
+    // While a stream is being opened the beat stays silent rather than ring the bell
+    // just before the sound starts.
+    if (output_ == Output::SystemBell || unavailable_ || !open_)
+        ringBellAt(beat, beeps);
+}
+
+void ClickPlayer::expectBeat(time_point beat, int beeps)
+{
+    expected_ = {beat, beeps};
+    if (streaming_)
+        publish();
+}
+
+void ClickPlayer::streamStarted(const audio::PlayedPosition& position)
+{
+    if (!open_)
+        return;
+    audio::AudioOutput* audio = audio_.get();
+    const std::uint64_t stream = position.stream;
+    const AudioTimeline::Position start{0, position.at};
+    timeline_.followStream(position.at, [audio, stream, start] {
+        const audio::PlayedPosition now = audio->playedPosition();
+        if (!now.valid || now.stream != stream)
+            return start;
+        return AudioTimeline::Position{now.frames, now.at};
+    });
+    streaming_ = true;
+    unavailable_ = false;
+    publish();
+}
+
+void ClickPlayer::streamUnavailable(const QString& reason)
+{
+    if (!open_)
+        return;
+    streaming_ = false;
+    unavailable_ = true;
+    timeline_.followSteady();
+    emit fellBackToBell(reason);
+}
+
+void ClickPlayer::publish()
+{
+    // Both the counted beat and the coming one: the counted one may not have been
+    // written into the stream yet when the next is foreseen.
+    // Beats long past (a previous run, or a stream before this one) are left out.
+    const time_point recent = timeline_.now() - std::chrono::milliseconds(100);
+    std::array<audio::Click, 2> clicks;
+    int count = 0;
+    for (const Beat& beat : {played_, expected_}) {
+        if (beat.beeps > 0 && beat.at >= recent)
+            clicks[static_cast<std::size_t>(count++)] = {timeline_.frameAt(beat.at), beat.beeps};
+    }
+    audio_->schedule().publish(clicks.data(), count);
+}
+
+void ClickPlayer::ringBellAt(time_point beat, int beeps)
+{
+    if (beeps <= 0)
+        return;
+    auto ring = [bell = bell_, beeps] {
+        for (int i = 0; i < beeps; ++i)
+            bell();
+    };
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(beat - timeline_.now());
+    if (wait.count() <= 0) {
+        ring();
+        return;
+    }
+    QTimer::singleShot(wait, Qt::PreciseTimer, this, ring);
+}
+
+}  // namespace tavro::ui
