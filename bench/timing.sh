@@ -119,6 +119,7 @@ sleep 2   # the monitor capture has settled the null sink's latency
 start_recording "$runs/clicks.wav"
 load_before=()
 for pid in "${load_pids[@]}"; do load_before+=("$(sample "$pid")"); done
+loadavg_start=$(cut -d ' ' -f 1-3 /proc/loadavg)
 press START
 started_at=$(now)
 echo "running: $duration s from START; the plan reaches $top after $top_reached s" >&2
@@ -138,6 +139,7 @@ if awk -v a="$window_from" -v b="$window_to" 'BEGIN { exit !(b - a >= 10) }'; th
 fi
 sleep_until "$(awk -v s="$started_at" -v d="$duration" 'BEGIN { print s + d }')"
 rss_end=$(resident_kib "$program_pid")
+loadavg_end=$(cut -d ' ' -f 1-3 /proc/loadavg)
 load_cpu=""
 for i in "${!load_pids[@]}"; do
     load_cpu+=" $(cpu_percent "${load_pids[i]}" "${load_before[i]}" "$(sample "${load_pids[i]}")")%"
@@ -170,7 +172,8 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
         "commit $(git -C "$root" log -1 --format=%h 2>/dev/null || echo '?')$(
         git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"
     echo "command: $command_line"
-    echo "load: $([ "$load" = 1 ] && echo "two busy loops, CPU$load_cpu" || echo none)"
+    echo "load: $([ "$load" = 1 ] && echo "two busy loops, CPU$load_cpu" || echo none);" \
+        "machine load average $loadavg_start at START, $loadavg_end at the end"
     echo "plan: ${timing:0:1}/${timing:1} length ${box[length]} intro ${box[intro]}" \
         "repeat ${box[repeat]}, start ${box[startspeed]} max ${box[maxspeed]}" \
         "linear ${box[linear]} skip ${box[skip]} ($increase), volume $volume;" \
