@@ -119,3 +119,46 @@ TEST(Form1OnTheRealClock, TicksArriveWhileTheAboutBoxIsOpen)
 }
 
 }  // namespace
+
+namespace {
+
+// A beat is counted ahead of its time; the labels change and the click sounds when the
+// beat is due, not when its handler ran.
+TEST_F(Form1RunTest, ABeatCountedAheadIsShownAndHeardOnItsTime)
+{
+    clickQuietly("Command2");
+    const std::vector<QString> before = status();
+    now = form.timer1().nextDeadline() - 70ms;
+    form.timer1().expire();
+    EXPECT_EQ(status(), before);
+    EXPECT_EQ(beeps, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return beeps == 8; }, 2000));
+    EXPECT_EQ(label("beatlabel"), "1");
+}
+
+// Without a sound server the run goes on with the system bell, and the user is told
+// once, by a notice that stops nothing.
+TEST(Form1WithoutASoundServer, ClicksWithTheBellAndSaysSoOnce)
+{
+    qputenv("PULSE_SERVER", "unix:/nonexistent/tavro-test/native");
+    int beeps = 0;
+    tavro::ui::Form1Services services;
+    services.beep = [&beeps] { ++beeps; };
+    tavro::ui::Form1 form(services);
+    form.show();
+    form.findChild<QLineEdit*>("startspeed")->setText("250");
+    QTest::mouseClick(form.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return beeps >= 3 * 8; }, 10000));
+    const auto notices = form.findChildren<QMessageBox*>("notice");
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_FALSE(notices[0]->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    QTest::mouseClick(form.findChild<QPushButton*>("Command3"), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QTest::qWait(1500);
+    EXPECT_EQ(form.findChildren<QMessageBox*>("notice").size(), 1);
+    qunsetenv("PULSE_SERVER");
+}
+
+}  // namespace
