@@ -12,7 +12,7 @@ constexpr qint64 kBytesPerFrame = sizeof(std::int16_t);
 ClickGenerator::ClickGenerator(const ClickSchedule& schedule,
                                const std::atomic<std::uint64_t>& scheduleStream,
                                std::uint64_t stream)
-    : renderer_(schedule), scheduleStream_(scheduleStream), stream_(stream)
+    : source_(schedule, scheduleStream, stream)
 {
 }
 
@@ -30,28 +30,18 @@ qint64 ClickGenerator::readData(char* data, qint64 maxlen)
     if (reinterpret_cast<std::uintptr_t>(data) % alignof(std::int16_t) == 0) {
         for (qint64 done = 0; done < frames;) {
             const int n = static_cast<int>(std::min<qint64>(frames - done, 1 << 20));
-            fill(reinterpret_cast<std::int16_t*>(data) + done, n);
+            source_.fill(reinterpret_cast<std::int16_t*>(data) + done, n);
             done += n;
         }
     } else {
         for (qint64 done = 0; done < frames;) {
             const int n = static_cast<int>(std::min<qint64>(frames - done, scratch_.size()));
-            fill(scratch_.data(), n);
+            source_.fill(scratch_.data(), n);
             std::memcpy(data + done * kBytesPerFrame, scratch_.data(), n * kBytesPerFrame);
             done += n;
         }
     }
     return frames * kBytesPerFrame;
-}
-
-void ClickGenerator::fill(std::int16_t* out, int frames)
-{
-    const std::int64_t first = framesWritten_.load(std::memory_order_relaxed);
-    if (scheduleStream_.load(std::memory_order_acquire) == stream_)
-        renderer_.render(out, first, frames);
-    else
-        std::fill(out, out + frames, std::int16_t{0});
-    framesWritten_.store(first + frames, std::memory_order_relaxed);
 }
 
 qint64 ClickGenerator::writeData(const char*, qint64)

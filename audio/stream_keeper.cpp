@@ -1,11 +1,11 @@
 #include "audio/stream_keeper.h"
 
-#include "audio/click_generator.h"
+#include "audio/pulse_stream.h"
+#include "audio/qt_sink_stream.h"
 #include "audio/sound_server_probe.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
 #include <QMediaDevices>
+#include <QtDebug>
 
 namespace tavro::audio {
 
@@ -24,18 +24,6 @@ constexpr auto kSilenceLimit = 3s;
 // null sink that had rendered ahead does so for up to 2 s), which would put frame 0
 // of the first estimate too early.
 constexpr std::int64_t kSteadyFrames = 100 * kFramesPerMillisecond;
-// About 60 ms: Qt 6.4 pulls 20 ms at a time; below 45 ms its PulseAudio stream falls
-// silent for good without an error, and libpulse aborts at exit.
-constexpr qsizetype kBufferBytes = 60 * kFramesPerMillisecond * sizeof(std::int16_t);
-
-QAudioFormat streamFormat()
-{
-    QAudioFormat format;
-    format.setSampleRate(kSampleRate);
-    format.setChannelCount(1);
-    format.setSampleFormat(QAudioFormat::Int16);
-    return format;
-}
 
 }  // namespace
 
@@ -61,6 +49,7 @@ void StreamKeeper::open(quint64 session)
     wanted_ = true;
     session_ = session;
     outageReported_ = false;
+    qtCannotPlay_ = false;
     attempt();
 }
 
@@ -73,23 +62,23 @@ void StreamKeeper::close()
 
 void StreamKeeper::attempt()
 {
-    if (!wanted_ || sink_)
+    if (!wanted_ || stream_)
         return;
     // Qt is asked for a device only once a server answers: see soundServerReachable.
     if (!soundServerReachable(kProbeTimeout))
         return fail(QStringLiteral("No sound server is running."));
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull())
-        return fail(QStringLiteral("The sound server has no output device."));
-
     const std::uint64_t stream = streams_ + 1;
-    generator_ = std::make_unique<ClickGenerator>(shared_->schedule, shared_->scheduleStream,
-                                                  stream);
-    generator_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    sink_ = std::make_unique<QAudioSink>(device, streamFormat());
-    sink_->setBufferSize(kBufferBytes);
-    sink_->start(generator_.get());
-    if (sinkFailed())
+    if (!qtCannotPlay_) {
+        stream_ = startQtSink(stream);
+        if (!stream_) {
+            // A server answers, so it is Qt's connection to it that is lost.
+            qtCannotPlay_ = true;
+            qInfo("tavro-audio: Qt cannot open a sound stream; playing through libpulse");
+        }
+    }
+    if (!stream_)
+        stream_ = startPulseStream(stream);
+    if (!stream_)
         return fail(QStringLiteral("The sound output could not be opened."));
 
     streams_ = stream;
@@ -99,23 +88,36 @@ void StreamKeeper::attempt()
     sampleTimer_.start();
 }
 
-// The played position comes from QAudioSink::processedUSecs(), which in Qt 6.4's
-// PulseAudio backend is the stream time that libpulse reports: the frames the server
-// has played out, less what still sits in the device's own buffer, updated smoothly
-// between the server's timing reports. Measured on a null sink's monitor it matches
-// the heard position to about 2 ms, while the frames handed to the sink run 15-40 ms
-// ahead of it.
+std::unique_ptr<OutputStream> StreamKeeper::startQtSink(std::uint64_t stream)
+{
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return nullptr;
+    auto sink = std::make_unique<QtSinkStream>(shared_->schedule, shared_->scheduleStream, stream);
+    if (!sink->start(device))
+        return nullptr;
+    return sink;
+}
+
+std::unique_ptr<OutputStream> StreamKeeper::startPulseStream(std::uint64_t stream)
+{
+    auto direct = std::make_unique<PulseStream>(shared_->schedule, shared_->scheduleStream, stream);
+    if (!direct->start())
+        return nullptr;
+    return direct;
+}
+
 void StreamKeeper::sample()
 {
-    if (!sink_)
+    if (!stream_)
         return;
-    if (sinkFailed())
+    if (stream_->failed())
         return fail(heard_ ? QStringLiteral("The sound server went away.")
                            : QStringLiteral("The sound output could not be opened."));
-    const qint64 micros = sink_->processedUSecs();
+    const std::optional<std::int64_t> micros = stream_->heardMicros();
     const Clock::time_point now = Clock::now();
-    const std::int64_t frames = micros * kSampleRate / 1'000'000;
-    shared_->framesWritten.store(generator_->framesWritten(), std::memory_order_relaxed);
+    const std::int64_t frames = micros.value_or(0) * kSampleRate / 1'000'000;
+    shared_->framesWritten.store(stream_->source().framesWritten(), std::memory_order_relaxed);
     publishCounters();
 
     if (frames > heardFrames_) {
@@ -124,7 +126,8 @@ void StreamKeeper::sample()
         if (!heard_ && frames >= kSteadyFrames) {
             heard_ = true;
             outageReported_ = false;
-            emit started(session_, {true, streams_, 0, now - std::chrono::microseconds(micros)});
+            emit started(session_,
+                         {true, streams_, 0, now - std::chrono::microseconds(*micros)});
         }
         if (heard_)
             shared_->position.publish({true, streams_, frames, now});
@@ -132,15 +135,6 @@ void StreamKeeper::sample()
         fail(heard_ ? QStringLiteral("The sound output stopped playing.")
                     : QStringLiteral("The sound output does not play."));
     }
-}
-
-bool StreamKeeper::sinkFailed() const
-{
-    // An underrun only idles the sink until the next read; anything else that stops it
-    // ends the stream.
-    const QAudio::Error error = sink_->error();
-    return sink_->state() == QAudio::StoppedState
-        || (error != QAudio::NoError && error != QAudio::UnderrunError);
 }
 
 void StreamKeeper::fail(const QString& reason)
@@ -157,18 +151,14 @@ void StreamKeeper::fail(const QString& reason)
 void StreamKeeper::endStream()
 {
     sampleTimer_.stop();
-    if (generator_) {
+    if (stream_) {
         publishCounters();
-        const ClickRenderer& renderer = generator_->renderer();
+        const ClickRenderer& renderer = stream_->source().renderer();
         endedStarted_ += renderer.clicksStarted();
         endedLate_ += renderer.clicksLate();
         endedDropped_ += renderer.clicksDropped();
+        stream_.reset();
     }
-    if (sink_) {
-        sink_->stop();
-        sink_.reset();
-    }
-    generator_.reset();
     shared_->framesWritten.store(0, std::memory_order_relaxed);
     shared_->position.publish({});
 }
@@ -176,8 +166,8 @@ void StreamKeeper::endStream()
 void StreamKeeper::publishCounters()
 {
     std::uint64_t started = endedStarted_, late = endedLate_, dropped = endedDropped_;
-    if (generator_) {
-        const ClickRenderer& renderer = generator_->renderer();
+    if (stream_) {
+        const ClickRenderer& renderer = stream_->source().renderer();
         started += renderer.clicksStarted();
         late += renderer.clicksLate();
         dropped += renderer.clicksDropped();

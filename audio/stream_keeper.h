@@ -3,7 +3,6 @@
 #include "audio/click_schedule.h"
 #include "audio/played_position.h"
 
-#include <QAudioSink>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -15,7 +14,7 @@
 
 namespace tavro::audio {
 
-class ClickGenerator;
+class OutputStream;
 
 // What the user-interface thread and the audio thread share, all lock-free. Held by
 // both sides, so neither outlives it.
@@ -33,17 +32,18 @@ struct OutputShared {
 };
 
 // Lives on the audio thread and keeps a stream playing while one is wanted: opens the
-// sink, samples the played position, notices a failed or silent stream and opens a new
+// stream, samples the played position, notices a failed or silent stream and opens a new
 // one about once a second until it plays. Every signal names the session (one open()
 // of the owner) it belongs to, so the owner can drop news of a session it has ended.
 //
-// How far that gets is up to Qt 6.4's PulseAudio backend, which holds one connection
-// to the server for the whole process. When the server goes away, the sink stops with
-// FatalError and the connection tries once more, about 3 s later; if the server is back
-// by then the next stream plays, otherwise every later sink of the process stops with
-// FatalError at once (the device list still names the lost sink). A connection that
-// failed at its first try is never tried again, hence the probe before Qt is first
-// asked. The retries go on regardless: they cost a connection attempt a second.
+// The stream is a QAudioSink as long as Qt can open one. Qt 6.4's PulseAudio backend
+// holds one connection to the server for the whole process: when the server goes away,
+// the sink stops with FatalError and the connection tries once more, about 3 s later;
+// if the server is not back by then, every later sink of the process stops with
+// FatalError at once (the device list still names the lost sink). So when a server
+// answers but Qt's sink does not start, the keeper plays through a libpulse stream of
+// its own (PulseStream) until the session ends. A connection that failed at its first
+// try is never tried again either, hence the probe before Qt is first asked.
 class StreamKeeper : public QObject {
     Q_OBJECT
 
@@ -60,8 +60,9 @@ signals:
 
 private:
     void attempt();
+    std::unique_ptr<OutputStream> startQtSink(std::uint64_t stream);
+    std::unique_ptr<OutputStream> startPulseStream(std::uint64_t stream);
     void sample();
-    bool sinkFailed() const;
     void fail(const QString& reason);
     void endStream();
     void publishCounters();
@@ -69,13 +70,12 @@ private:
     std::shared_ptr<OutputShared> shared_;
     QTimer retryTimer_;
     QTimer sampleTimer_;
-    // The sink reads from the generator: the sink goes first.
-    std::unique_ptr<ClickGenerator> generator_;
-    std::unique_ptr<QAudioSink> sink_;
+    std::unique_ptr<OutputStream> stream_;
 
     bool wanted_ = false;
     quint64 session_ = 0;
     bool outageReported_ = false;
+    bool qtCannotPlay_ = false;  // this session plays through PulseStream
     std::uint64_t streams_ = 0;  // streams the server accepted so far; the latest one's id
     bool heard_ = false;          // the current stream has played its first frames
     std::chrono::steady_clock::time_point openedAt_{};

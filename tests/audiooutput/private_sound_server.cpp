@@ -36,7 +36,8 @@ PrivateSoundServer::~PrivateSoundServer()
 bool PrivateSoundServer::installed()
 {
     return !QStandardPaths::findExecutable("pulseaudio").isEmpty()
-        && !QStandardPaths::findExecutable("pacat").isEmpty();
+        && !QStandardPaths::findExecutable("pacat").isEmpty()
+        && !QStandardPaths::findExecutable("pactl").isEmpty();
 }
 
 std::unique_ptr<QProcess> PrivateSoundServer::spawn(const QString& program,
@@ -70,7 +71,7 @@ bool PrivateSoundServer::start()
         return false;
     for (int i = 0; i < 250; ++i) {
         if (soundServerReachable(100ms))
-            return startRecording();
+            return startRecording() && catchUpSink();
         if (server_->state() != QProcess::Running)
             return false;
         QThread::msleep(20);
@@ -94,6 +95,24 @@ bool PrivateSoundServer::startRecording()
                        "--channels=1", "--format=s16le", "--latency-msec=10"},
                       "pacat.log", true);
     return recorder_ != nullptr;
+}
+
+// A null sink with no client renders as far ahead as it may (2 s) and then waits for
+// its clock, holding back every stream until then. Suspending it resets its clock;
+// the recorder, once connected, keeps the sink's latency low from then on.
+bool PrivateSoundServer::catchUpSink()
+{
+    for (int i = 0; i < 20; ++i) {
+        for (const char* suspend : {"1", "0"}) {
+            QProcess pactl;
+            pactl.start("pactl", {"suspend-sink", "metro_null", suspend});
+            if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+                return false;
+        }
+        if (recorder_->waitForReadyRead(100))
+            return true;  // the monitor delivers in real time
+    }
+    return false;
 }
 
 QByteArray PrivateSoundServer::stopRecording()

@@ -20,15 +20,11 @@ public:
     PrivateSoundServer();
     ~PrivateSoundServer();
 
-    static bool installed();  // the pulseaudio and pacat programs are there
+    static bool installed();  // the pulseaudio, pacat and pactl programs are there
 
     // Starts the server (again, on the same socket), waits until it answers and starts
-    // recording its null sink's monitor, mono 16-bit 48 kHz with a 10 ms latency.
-    //
-    // Until a client asks for a low latency, a null sink renders up to 2 s ahead, and a
-    // stream that connects then is held back until the sink's clock catches up. The
-    // recorder is that client; a test that wants a stream to play at once from its
-    // start waits 2 s after start().
+    // recording its null sink's monitor, mono 16-bit 48 kHz with a 10 ms latency. Once
+    // it returns, the sink plays in real time: a stream plays from its start.
     bool start();
     // Kills the server at once, as a crash would.
     void kill();
@@ -38,6 +34,7 @@ public:
 
 private:
     bool startRecording();
+    bool catchUpSink();
     std::unique_ptr<QProcess> spawn(const QString& program, const QStringList& arguments,
                                     const QString& log, bool keepOutput);
 

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "audio/click_source.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace tavro::audio {
+
+// One playing stream as the StreamKeeper sees it, whichever way it reaches the sound
+// server. Used from the audio thread; the stream may feed itself from a thread of its
+// own, which is why its source's counters are atomic.
+class OutputStream {
+public:
+    virtual ~OutputStream() = default;  // stops the stream
+
+    // Stopped for good: the server went away, or refused or dropped the stream.
+    virtual bool failed() const = 0;
+    // How much of the stream the server has played out, less what still sits in the
+    // device's own buffer; nothing until the server has said.
+    virtual std::optional<std::int64_t> heardMicros() = 0;
+    virtual const ClickSource& source() const = 0;
+};
+
+}  // namespace tavro::audio
