@@ -21,3 +21,6 @@ cmake --build build/sanitize -j "$jobs"
 echo "== tests: sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+echo "== fuzzing: each target for a short while (fuzz/README.md: longer runs)"
+fuzz/run.sh 10
