@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test twice: once in a warning-free
-# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer; then runs
+# each fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")"
 
