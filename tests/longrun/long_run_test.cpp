@@ -20,6 +20,7 @@
 #include "engine/metronome.h"
 #include "engine/rounding.h"
 #include "headless_window.h"
+#include "tests/support/label_text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TAVRO_HEAP_IS_INSTRUMENTED 1
@@ -88,21 +89,7 @@ bool sameRunValues(const MetronomeState& a, const MetronomeState& b) {
            a.linearmode == b.linearmode;
 }
 
-// "inf", "-inf", or -?digits(.digits)? with no exponent, no superfluous leading zero, no
-// trailing zero after the point and no "-0".
-bool isWellFormedLabel(std::string_view s) {
-    if (s == "inf" || s == "-inf") return true;
-    std::size_t i = s.starts_with('-') ? 1 : 0;
-    const std::size_t wholeStart = i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
-    const std::size_t wholeDigits = i - wholeStart;
-    if (wholeDigits == 0 || (wholeDigits > 1 && s[wholeStart] == '0')) return false;
-    if (i == s.size()) return s != "-0";
-    if (s[i] != '.') return false;
-    const std::size_t fractionStart = ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
-    return i == s.size() && i > fractionStart && s.back() != '0';
-}
+using test::isWellFormedLabel;
 
 // A metronome in a window without a screen, and the checks made after every beat.
 class Practice {
