@@ -1,3 +1,4 @@
+#include "app/termination.h"
 #include "mainwindow/app_icon.h"
 #include "mainwindow/form1.h"
 
@@ -5,6 +6,9 @@
 
 int main(int argc, char* argv[])
 {
+    // Before anything else, so that a logout during start-up ends the program cleanly too.
+    tavro::ui::holdTerminationRequests();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavro Metronome"));
     QApplication::setDesktopFileName(QStringLiteral("tavro-metronome"));
@@ -15,6 +19,8 @@ int main(int argc, char* argv[])
     tavro::ui::Form1 form;
     QObject::connect(&form, &tavro::ui::Form1::programEnded, &app,
                      [] { QCoreApplication::exit(0); });
+    // Logging out closes the main window, which ends the program as QUIT does.
+    tavro::ui::TerminationListener termination([&form] { form.close(); });
     form.show();
     return QApplication::exec();
 }
