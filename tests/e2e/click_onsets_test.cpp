@@ -168,6 +168,21 @@ TEST(ClickOnsets, MissingClickAndStrayOnsetFail) {
     EXPECT_EQ(result.missing, 1u);
 }
 
+TEST(ClickOnsets, ASlipShowsOnceAmongTheSpacings) {
+    // The stream ran dry for 20 ms before beat 4: every later click is late on the grid,
+    // but only one spacing is wrong.
+    auto clicks = clicksOnGrid(30000);
+    for (std::size_t k = 3; k < clicks.size(); ++k) clicks[k] += 970;
+    const Recording recorded = record(6 * kRate, clicks);
+    EXPECT_FALSE(compare(recorded, grid(kTrace)).passes(240));
+    ComparisonRule rule;
+    rule.recordingFrames = std::int64_t(recorded.level.size());
+    const auto faults = spacingFaults(findOnsets(recorded.level, {}), grid(kTrace), rule);
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].tick, 4);
+    EXPECT_EQ(faults[0].deviation, 970);
+}
+
 TEST(ClickOnsets, SteadyDriftIsMeasured) {
     std::string trace = "interval 1000\n";
     std::vector<std::int64_t> clicks;

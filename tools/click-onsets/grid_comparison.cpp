@@ -38,6 +38,8 @@ double slopePpm(const std::vector<double>& x, const std::vector<double>& y) {
 Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
                            const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule) {
     Comparison result;
+    result.alignOnset = rule.alignOnset;
+    result.firstBeat = rule.firstBeat;
     result.found = onsets.size();
     if (rule.alignOnset >= onsets.size() || rule.firstBeat >= beats.size()) return result;
 
@@ -109,6 +111,37 @@ Comparison compareBestAligned(const std::vector<std::int64_t>& onsets,
         }
     }
     return best;
+}
+
+std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
+                                   const std::vector<ExpectedBeat>& beats,
+                                   const ComparisonRule& rule) {
+    std::vector<Finding> faults;
+    if (rule.alignOnset >= onsets.size() || rule.firstBeat >= beats.size()) return faults;
+    std::int64_t previous = onsets[rule.alignOnset];
+    std::size_t next = rule.alignOnset + 1;
+    for (std::size_t b = rule.firstBeat + 1; b < beats.size(); ++b) {
+        const std::int64_t spacing = msToFrames(beats[b].ms - beats[b - 1].ms, rule.sampleRate);
+        const std::int64_t due = previous + spacing;
+        const std::int64_t reach = std::max(rule.windowFrames, spacing / 4);
+        if (due + reach >= rule.recordingFrames) break;
+        while (next < onsets.size() && onsets[next] < due - reach) ++next;
+        if (next == onsets.size() || onsets[next] > due + reach) {
+            faults.push_back({beats[b].tick, due, 0, true});
+            previous = due;
+            continue;
+        }
+        // Of the onsets in reach, the one nearest to where the beat was due.
+        std::size_t best = next;
+        for (std::size_t o = next + 1; o < onsets.size() && onsets[o] <= due + reach; ++o)
+            if (std::abs(onsets[o] - due) < std::abs(onsets[best] - due)) best = o;
+        const std::int64_t error = onsets[best] - due;
+        if (std::abs(error) > rule.toleranceFrames)
+            faults.push_back({beats[b].tick, onsets[best], error, false});
+        previous = onsets[best];
+        next = best + 1;
+    }
+    return faults;
 }
 
 }  // namespace tavro::onsets

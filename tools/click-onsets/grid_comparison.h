@@ -28,6 +28,8 @@ struct Finding {
 };
 
 struct Comparison {
+    std::size_t alignOnset = 0;  // the alignment chosen
+    std::size_t firstBeat = 0;
     std::size_t found = 0;     // onsets in the recording
     std::size_t expected = 0;  // beats that fall within the recording
     std::size_t matched = 0;
@@ -63,5 +65,16 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
 Comparison compareBestAligned(const std::vector<std::int64_t>& onsets,
                               const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
                               std::size_t candidates);
+
+// Each click against the one before it rather than against the grid, so that a single
+// slip (say a stream that ran dry and resumed late) shows once, with its size, instead
+// of shifting every later click. From onset `alignOnset` as beat `firstBeat`, each next
+// beat is looked for within a quarter of its spacing (at least the window) of where the
+// previous click plus the expected spacing puts it; a beat not found is taken to be
+// where it was due. Returns the beats whose spacing is off by more than the tolerance,
+// as findings (with the spacing error as deviation, or missing).
+std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
+                                   const std::vector<ExpectedBeat>& beats,
+                                   const ComparisonRule& rule);
 
 }  // namespace tavro::onsets

@@ -70,7 +70,7 @@ void printFinding(const Finding& finding, int rate) {
         std::printf("  tick %lld: no click near sample %lld (%.3f s)\n", (long long)finding.tick,
                     (long long)finding.frame, seconds);
     else
-        std::printf("  tick %lld: onset at sample %lld (%.3f s), %+lld samples off\n",
+        std::printf("  tick %lld: onset at sample %lld (%.3f s), %+lld samples\n",
                     (long long)finding.tick, (long long)finding.frame, seconds,
                     (long long)finding.deviation);
 }
@@ -122,6 +122,11 @@ int main(int argc, char** argv) {
     std::printf("missing clicks: %zu\n", result.missing);
     std::printf("extra onsets: %zu\n", result.extra);
     for (const Finding& finding : result.findings) printFinding(finding, rate);
+    rule.alignOnset = result.alignOnset;
+    rule.firstBeat = result.firstBeat;
+    const std::vector<Finding> slips = spacingFaults(onsets, beats, rule);
+    std::printf("spacing faults: %zu\n", slips.size());
+    for (std::size_t i = 0; i < slips.size() && i < 20; ++i) printFinding(slips[i], rate);
     if (result.found == 0) std::puts("no click in the recording");
     if (result.gridTooShort) std::puts("the trace ends before the recording: give it more ticks");
     const bool pass = result.passes(options.tolerance);
