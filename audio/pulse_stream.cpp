@@ -23,13 +23,18 @@ PulseStream::PulseStream(const ClickSchedule& schedule,
 }
 
 // The order of pa_simple_free: with the thread stopped nothing else touches the stream.
+// Disconnecting would still tell the callbacks; they have nothing left to say.
 PulseStream::~PulseStream()
 {
     if (running_)
         pa_threaded_mainloop_stop(loop_);
-    if (stream_)
+    if (stream_) {
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
         pa_stream_unref(stream_);
+    }
     if (context_) {
+        pa_context_set_state_callback(context_, nullptr, nullptr);
         pa_context_disconnect(context_);
         pa_context_unref(context_);
     }

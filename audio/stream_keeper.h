@@ -76,7 +76,7 @@ private:
     quint64 session_ = 0;
     bool outageReported_ = false;
     bool qtCannotPlay_ = false;  // this session plays through PulseStream
-    std::uint64_t streams_ = 0;  // streams the server accepted so far; the latest one's id
+    std::uint64_t streams_ = 0;  // streams begun so far; the latest one's id
     bool heard_ = false;          // the current stream has played its first frames
     std::chrono::steady_clock::time_point openedAt_{};
     std::chrono::steady_clock::time_point progressAt_{};
