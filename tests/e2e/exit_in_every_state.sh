@@ -65,13 +65,13 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # The sound notice of a run without a server stands over STOP and PAUSE; the user
 # closes it first.
+sound_notice() { xdotool search --onlyvisible --name '^Tavro Metronome$' | grep -v -x "$main_id"; }
 close_sound_notice() {
-    local w
-    for w in $(xdotool search --onlyvisible --name '^Tavro Metronome$'); do
-        [ "$w" = "$main_id" ] || close_window "$w"
-    done
-    sleep 0.2
+    wait_until 5 sound_notice || return 1
+    close_window "$(sound_notice | head -n 1)"
+    wait_until 5 sound_notice_gone
 }
+sound_notice_gone() { ! sound_notice; }
 
 open_help_menu_item() {  # 1: Instructions, 2: About
     click_at 68 $((-menu_height / 2))
@@ -82,7 +82,7 @@ open_help_menu_item() {  # 1: Instructions, 2: About
 # Brings the program into a state; returns non-zero when it could not.
 enter_state() {
     press START
-    [ "$sound" = server ] || { sleep 0.5; close_sound_notice; }
+    [ "$sound" = server ] || close_sound_notice || return 1
     case $1 in
     running) ;;
     paused) press PAUSE ;;
@@ -101,7 +101,7 @@ failures=()
 case_failed() { failures+=("$name: $*"); session_log "FAIL $name: $*"; }
 
 run_case() {
-    local state=$1 ending=$2 sound=$3
+    local state=$1 ending=$2 sound=$3 failed=${#failures[@]}
     name="$state, $ending, $sound"
     local mark="tavro-exit-$RANDOM$RANDOM"
     if [ "$sound" = server ]; then export PULSE_SERVER=$server; else export PULSE_SERVER=unix:$session_dir/absent; fi
@@ -144,7 +144,7 @@ run_case() {
         ! pactl list clients | grep -q "application.process.id = \"$program_pid\"" ||
             case_failed "a client is left on the server"
     fi
-    session_log "ok   $name: ended in $took ms, exit code $status"
+    [ ${#failures[@]} -gt "$failed" ] || session_log "ok   $name: ended in $took ms"
 }
 
 # Every state with every ending, with and without a sound server in turn, so each
