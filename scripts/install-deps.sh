@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev libpulse-dev pulseaudio pulseaudio-utils
   libqt6svg6
   fonts-liberation
-  xvfb xauth xdotool
+  xvfb xauth xdotool python3
   clang libclang-rt-14-dev libbenchmark-dev
   "$@"
 )
