@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include <memory>
 
@@ -34,6 +35,25 @@ QMessageBox* plainBox(QWidget* parent, const QString& title, const QString& text
     return box;
 }
 
+// Below the window, else above it, else to its right: anywhere but over its controls.
+QPoint besideWindow(const QWidget& window, const QSize& size)
+{
+    const QRect frame = window.frameGeometry();
+    const QScreen* screen = window.screen();
+    const QRect room = screen != nullptr ? screen->availableGeometry() : QRect();
+    const int gap = 8;
+    const QPoint candidates[] = {
+        {frame.left(), frame.bottom() + gap},
+        {frame.left(), frame.top() - gap - size.height()},
+        {frame.right() + gap, frame.top()},
+    };
+    for (const QPoint& at : candidates) {
+        if (room.isEmpty() || room.contains(QRect(at, size)))
+            return at;
+    }
+    return candidates[0];
+}
+
 }  // namespace
 
 void showMessageBox(QWidget* parent, const std::string& text, const std::string& title)
@@ -50,6 +70,9 @@ void showNotice(QWidget* parent, const QString& title, const QString& text)
     box->setObjectName(QStringLiteral("notice"));
     box->setWindowModality(Qt::NonModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->adjustSize();
+    if (parent != nullptr)
+        box->move(besideWindow(*parent, box->frameGeometry().size()));
     box->show();
 }
 

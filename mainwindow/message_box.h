@@ -17,8 +17,8 @@ QString displayText(const std::string& text);
 // icon. Returns when the user has closed it; the answer is not used.
 void showMessageBox(QWidget* parent, const std::string& text, const std::string& title);
 
-// A notice that interrupts nothing: the same look, but modeless; it returns at once and
-// the box deletes itself when closed.
+// A notice that interrupts nothing: the same look, but modeless; it returns at once,
+// placed next to `parent` rather than over its buttons, and deletes itself when closed.
 void showNotice(QWidget* parent, const QString& title, const QString& text);
 
 }  // namespace tavro::ui

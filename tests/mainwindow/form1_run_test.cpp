@@ -153,6 +153,7 @@ TEST(Form1WithoutASoundServer, ClicksWithTheBellAndSaysSoOnce)
     const auto notices = form.findChildren<QMessageBox*>("notice");
     ASSERT_EQ(notices.size(), 1);
     EXPECT_FALSE(notices[0]->isModal());
+    EXPECT_FALSE(notices[0]->frameGeometry().intersects(form.frameGeometry()));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     QTest::mouseClick(form.findChild<QPushButton*>("Command3"), Qt::LeftButton);
     QTest::mouseClick(form.findChild<QPushButton*>("Command2"), Qt::LeftButton);
