@@ -95,7 +95,7 @@ trap finish EXIT
 trap 'exit 130' INT TERM
 
 now() { date +%s.%N; }
-sleep_until() { sleep "$(awk -v t="$1" -v n="$(now)" 'BEGIN { print (t > n ? t - n : 0) }')"; }
+sleep_until() { sleep "$(awk -v t="$1" -v n="$(now)" 'BEGIN { printf "%.3f", (t > n ? t - n : 0) }')"; }
 # CPU of process $1 between two samples "ticks time", as % of one core.
 cpu_percent() {
     awk -v a="$2" -v b="$3" -v hz="$(getconf CLK_TCK)" 'BEGIN {
@@ -142,7 +142,7 @@ if awk -v a="$window_from" -v b="$window_to" 'BEGIN { exit !(b - a >= 10) }'; th
     cpu_top="$(cpu_percent "$program_pid" "$program_a" "$program_b") % of one core (over $window s)"
     server_top="$(cpu_percent "$server_pid" "$server_a" "$server_b") % of one core"
 fi
-sleep_until "$(awk -v s="$started_at" -v d="$duration" 'BEGIN { print s + d }')"
+sleep_until "$(awk -v s="$started_at" -v d="$duration" 'BEGIN { printf "%.3f", s + d }')"
 rss_end=$(resident_kib "$program_pid")
 loadavg_end=$(cut -d ' ' -f 1-3 /proc/loadavg)
 load_cpu=""
