@@ -13,67 +13,48 @@
 
 namespace tavro::audio::testing {
 
-namespace {
-using namespace std::chrono_literals;
-}
-
 PrivateSoundServer::PrivateSoundServer() : dir_(QDir::tempPath() + "/tavro-audio-XXXXXX")
 {
-    for (const char* sub : {"run", "home", "config"})
-        QDir(dir_.path()).mkdir(sub);
     qputenv("PULSE_SERVER", ("unix:" + dir_.filePath("native")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", dir_.filePath("run").toLocal8Bit());
-    qputenv("HOME", dir_.filePath("home").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toLocal8Bit());
-}
-
-PrivateSoundServer::~PrivateSoundServer()
-{
-    recorder_.reset();  // QProcess kills and reaps what still runs
-    server_.reset();
+    for (const char* sub : {"XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME"}) {
+        QDir(dir_.path()).mkdir(sub);
+        qputenv(sub, dir_.filePath(sub).toLocal8Bit());
+    }
 }
 
 bool PrivateSoundServer::installed()
 {
-    return !QStandardPaths::findExecutable("pulseaudio").isEmpty()
-        && !QStandardPaths::findExecutable("pacat").isEmpty()
-        && !QStandardPaths::findExecutable("pactl").isEmpty();
+    for (const char* program : {"pulseaudio", "pacat", "pactl"})
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            return false;
+    return true;
 }
 
-std::unique_ptr<QProcess> PrivateSoundServer::spawn(const QString& program,
-                                                    const QStringList& arguments,
-                                                    const QString& log, bool keepOutput)
+// Standard error goes to <program>.log in the private directory.
+std::unique_ptr<QProcess> PrivateSoundServer::spawn(const QString& program, const QStringList& arguments)
 {
     auto process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
-    if (!keepOutput)
+    if (program != "pacat")  // only the recorder's output is wanted
         process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(dir_.filePath(log), QIODevice::Append);
+    process->setStandardErrorFile(dir_.filePath(program + ".log"), QIODevice::Append);
     // Dies with the test process, however that ends.
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process->start();
-    if (!process->waitForStarted(5000))
-        return nullptr;
-    return process;
+    process->start(program, arguments);
+    return process->waitForStarted(5000) ? std::move(process) : nullptr;
 }
 
 bool PrivateSoundServer::start()
 {
     server_ = spawn("pulseaudio",
                     {"-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
-                     "-L", "module-native-protocol-unix auth-anonymous=1 socket="
-                               + dir_.filePath("native"),
-                     "-L", "module-null-sink sink_name=metro_null rate=48000 channels=2 "
-                           "format=s16le"},
-                    "pulseaudio.log", false);
-    if (!server_)
-        return false;
-    for (int i = 0; i < 250; ++i) {
-        if (soundServerReachable(100ms))
-            return startRecording() && catchUpSink();
-        if (server_->state() != QProcess::Running)
-            return false;
+                     "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + dir_.filePath("native"),
+                     "-L", "module-null-sink sink_name=metro_null rate=48000 channels=2 format=s16le"});
+    for (int i = 0; server_ && server_->state() == QProcess::Running && i < 250; ++i) {
+        if (soundServerReachable(std::chrono::milliseconds(100))) {
+            recorder_ = spawn("pacat", {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
+                                        "--channels=1", "--format=s16le", "--latency-msec=10"});
+            return recorder_ && catchUpSink();
+        }
         QThread::msleep(20);
     }
     return false;
@@ -88,27 +69,15 @@ void PrivateSoundServer::kill()
     }
 }
 
-bool PrivateSoundServer::startRecording()
-{
-    recorder_ = spawn("pacat",
-                      {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
-                       "--channels=1", "--format=s16le", "--latency-msec=10"},
-                      "pacat.log", true);
-    return recorder_ != nullptr;
-}
-
 // A null sink with no client renders as far ahead as it may (2 s) and then waits for
 // its clock, holding back every stream until then. Suspending it resets its clock;
 // the recorder, once connected, keeps the sink's latency low from then on.
 bool PrivateSoundServer::catchUpSink()
 {
     for (int i = 0; i < 20; ++i) {
-        for (const char* suspend : {"1", "0"}) {
-            QProcess pactl;
-            pactl.start("pactl", {"suspend-sink", "metro_null", suspend});
-            if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+        for (const char* suspend : {"1", "0"})
+            if (QProcess::execute("pactl", {"suspend-sink", "metro_null", suspend}) != 0)
                 return false;
-        }
         if (recorder_->waitForReadyRead(100))
             return true;  // the monitor delivers in real time
     }

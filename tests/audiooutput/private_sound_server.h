@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -18,7 +17,6 @@ namespace tavro::audio::testing {
 class PrivateSoundServer {
 public:
     PrivateSoundServer();
-    ~PrivateSoundServer();
 
     static bool installed();  // the pulseaudio, pacat and pactl programs are there
 
@@ -28,17 +26,15 @@ public:
     bool start();
     // Kills the server at once, as a crash would.
     void kill();
-
     // What the recorder got since start().
     QByteArray stopRecording();
 
 private:
-    bool startRecording();
     bool catchUpSink();
-    std::unique_ptr<QProcess> spawn(const QString& program, const QStringList& arguments,
-                                    const QString& log, bool keepOutput);
+    std::unique_ptr<QProcess> spawn(const QString& program, const QStringList& arguments);
 
     QTemporaryDir dir_;
+    // QProcess kills and reaps what still runs: the recorder goes before its server.
     std::unique_ptr<QProcess> server_;
     std::unique_ptr<QProcess> recorder_;
 };
