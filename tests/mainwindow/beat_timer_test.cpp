@@ -31,59 +31,8 @@ TEST(NextBeatDeadline, KeepsTheGridAndSkipsWhatAStallMissed)
             << c.interval.count() << " ms, " << c.late.count() << " ms late";
 }
 
-// Timer1 on a fake clock; expiries are delivered by the test.
-class BeatTimerTest : public ::testing::Test {
-protected:
-    BeatTimerTest() : timer(nullptr, BeatTimer::Delivery::Manual, [this] { return now; })
-    {
-        QObject::connect(&timer, &BeatTimer::expired, [this] { ++expiries; });
-    }
-
-    void expireAt(BeatClock::time_point at)
-    {
-        now = at;
-        timer.expire();
-    }
-
-    BeatClock::time_point now = t0;
-    BeatTimer timer;
-    int expiries = 0;
-};
-
-TEST_F(BeatTimerTest, CountsFromStartFromEachScheduledExpiryAndFromANewInterval)
-{
-    timer.start(1000);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 1000ms);
-    expireAt(t0 + 1040ms);  // handled late
-    EXPECT_EQ(timer.nextDeadline(), t0 + 2000ms);
-
-    // Set outside an expiry, a new interval counts from the call.
-    now = t0 + 2400ms;
-    timer.setInterval(240);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 2640ms);
-    expireAt(t0 + 2700ms);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 2880ms);
-
-    timer.stop();
-    expireAt(t0 + 2880ms);
-    EXPECT_FALSE(timer.isActive());
-    EXPECT_EQ(expiries, 2);
-}
-
-// Set inside an expiry, as a speed step does, a new interval counts from the expiry's
-// scheduled time, so the step adds no drift; and the expiry is never re-entered.
-TEST_F(BeatTimerTest, AnIntervalSetInsideAnExpiryCountsFromItsScheduledTime)
-{
-    QObject::connect(&timer, &BeatTimer::expired, [this] {
-        timer.setInterval(923);
-        timer.expire();
-    });
-    timer.start(1000);
-    expireAt(t0 + 1090ms);
-    EXPECT_EQ(expiries, 1);
-    EXPECT_EQ(timer.nextDeadline(), t0 + 1923ms);
-}
-
+// Counting from START and from a speed step, on the fake clock, is shown through the
+// window in form1_run_test.cpp.
 TEST(BeatTimerOnTheRealClock, DeliversExpiriesOnTheGridOfItsStart)
 {
     BeatTimer timer;

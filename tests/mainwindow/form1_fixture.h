@@ -128,11 +128,9 @@ protected:
 private:
     tavro::ui::Form1Services services()
     {
-        tavro::ui::Form1Services s;
-        s.beep = [this] { ++beeps; };
-        s.timerDelivery = tavro::ui::BeatTimer::Delivery::Manual;
-        s.clock = [this] { return now; };
-        s.sound = tavro::ui::ClickPlayer::Output::SystemBell;
-        return s;
+        return {.beep = [this] { ++beeps; },
+                .timerDelivery = tavro::ui::BeatTimer::Delivery::Manual,
+                .clock = [this] { return now; },
+                .sound = tavro::ui::ClickPlayer::Output::SystemBell};
     }
 };

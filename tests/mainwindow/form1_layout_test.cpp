@@ -55,19 +55,13 @@ protected:
     }
 };
 
-TEST_F(Form1LayoutTest, StartsWithTheDefaultSettingsAndStatus)
+// The default boxes, labels, check marks and interval are compared with the traces'
+// in window_matches_trace_test.cpp.
+TEST_F(Form1LayoutTest, StartsWithTheDefaultOptionsAndFocus)
 {
     EXPECT_EQ(form.windowTitle(), "Tavro Metronome");
-    std::vector<QString> boxes;
-    for (const char* name :
-         {"length", "intro", "repeat", "startspeed", "maxspeed", "linear", "skip"})
-        boxes.push_back(boxText(name));
-    EXPECT_EQ(boxes, (std::vector<QString>{"4", "2", "2", "60", "300", "5", "30"}));
     EXPECT_EQ(options(), (std::vector<bool>{true, false, false, true, false}));
-    EXPECT_EQ(volumeChecks(), (std::vector<bool>{false, true, false}));
-    EXPECT_EQ(status(), (std::vector<QString>{"60", "-2", "4", "0", "1", "1"}));
     EXPECT_TRUE(form.timer1().isActive());
-    EXPECT_EQ(form.timer1().interval(), 1000);
     EXPECT_EQ(QApplication::focusWidget(), child("Command1"));
 }
 
@@ -140,24 +134,22 @@ TEST_F(Form1LayoutTest, ControlsCarryAccessibleNamesAndValuesDescribeThemselves)
 {
     clickQuietly("Command2");
     tick();
-    const std::pair<const char*, const char*> named[] = {
+    const struct {
+        const char *name, *accessible, *description = nullptr;  // only the labels' are checked
+    } named[] = {
         {"length", "Length"}, {"intro", "Intro"}, {"repeat", "Repeat"},
         {"startspeed", "Starting speed"}, {"maxspeed", "Maximum speed"},
         {"linear", "Linear increase"}, {"skip", "Skip increase"}, {"fourfour", "4/4"},
         {"threefour", "3/4"}, {"twofour", "2/4"}, {"inclinear", "Linear"}, {"incskip", "Skip"},
         {"Command2", "START"}, {"Command3", "STOP"}, {"Command4", "PAUSE"}, {"Command1", "QUIT"},
-        {"speedlabel", "60"}, {"barlabel", "-2"}, {"bartotallabel", "4"}, {"beatlabel", "1"},
-        {"repeatlabel", "1"}, {"repeattotallabel", "2"},
+        {"speedlabel", "60", "Speed in beats per minute"}, {"barlabel", "-2", "At bar"},
+        {"bartotallabel", "4", "Bar total"}, {"beatlabel", "1", "Beat"},
+        {"repeatlabel", "1", "Repeat"}, {"repeattotallabel", "2", "Repeat total"},
     };
-    for (const auto& [name, accessible] : named)
+    for (const auto& [name, accessible, description] : named) {
         EXPECT_EQ(child(name)->accessibleName(), accessible) << name;
-    const std::pair<const char*, const char*> described[] = {
-        {"speedlabel", "Speed in beats per minute"}, {"barlabel", "At bar"},
-        {"bartotallabel", "Bar total"}, {"repeatlabel", "Repeat"},
-        {"repeattotallabel", "Repeat total"}, {"beatlabel", "Beat"},
-    };
-    for (const auto& [name, description] : described)
-        EXPECT_EQ(child(name)->accessibleDescription(), description) << name;
+        EXPECT_TRUE(description == nullptr || child(name)->accessibleDescription() == description) << name;
+    }
 }
 
 }  // namespace

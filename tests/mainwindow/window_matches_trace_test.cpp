@@ -20,11 +20,8 @@ using tavro::StatusLabel;
 using tavro::VolumeItem;
 
 // The scripts name the boxes, option buttons and Volume items after their controls.
-template <class Enum, std::size_t N>
-std::string controlName(const std::array<std::pair<Enum, std::string_view>, N>& names, Enum value)
-{
-    return std::string(trace::nameOf(names, value));
-}
+template <class Names, class Enum>
+std::string controlName(const Names& names, Enum value) { return std::string(trace::nameOf(names, value)); }
 
 std::vector<std::string> goldenScripts()
 {
