@@ -77,7 +77,9 @@ start_sound_server() {
 
 # A virtual display on a display number of its own choosing (no race with other servers).
 start_display() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$session_dir/display" \
+    # -noreset: the server must not restart when the last client (a program that just
+    # ended) goes, or the next program of the session may find no display.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset 3>"$session_dir/display" \
         2>"$session_dir/xvfb.log" &
     display_pid=$!; started "$display_pid"
     wait_until 20 test -s "$session_dir/display" ||
