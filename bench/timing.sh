@@ -192,8 +192,9 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
     # The first few clicks off the grid, then every spacing between two clicks that is off
     # (a slip of the stream shows once there, however many clicks it moves).
     awk '/^extra onsets:/ { on = 1; next } /^spacing faults:/ { on = 0 } on && n++ < 5' "$runs/onsets.txt"
-    echo "spacing faults (clicks off from the one before): $(field 'spacing faults')"
-    awk '/^spacing faults:/ { on = 1; next } /^[^ ]/ { on = 0 } on' "$runs/onsets.txt"
+    echo "spacing faults (clicks off from the one before): $(field 'spacing faults')," \
+        "adding up to $(field 'shift from spacing faults')"
+    awk '/^shift from spacing faults:/ { on = 1; next } /^[^ ]/ { on = 0 } on' "$runs/onsets.txt"
     echo "CPU, program at $top: $cpu_top"
     echo "CPU, sound server at $top: $server_top"
     echo "CPU, program stopped: $cpu_stopped % of one core (over $stopped s, from 2 s after STOP)"

@@ -82,7 +82,8 @@ Comparison compare(const Recording& recording, const std::vector<ExpectedBeat>& 
     ComparisonRule rule;
     rule.recordingFrames = std::int64_t(recording.level.size());
     rule.toleranceFrames = tolerance;
-    return compareBestAligned(findOnsets(recording.level, {}), beats, rule, 4);
+    const auto onsets = findOnsets(recording.level, {});
+    return compareWithGrid(onsets, beats, bestAlignment(onsets, beats, rule, 4));
 }
 
 const std::vector<std::int64_t> kGridMs = {0, 1000, 2000, 2500, 3000, 4500};

@@ -1,6 +1,7 @@
 #include "grid_comparison.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace tavro::onsets {
@@ -38,8 +39,6 @@ double slopePpm(const std::vector<double>& x, const std::vector<double>& y) {
 Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
                            const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule) {
     Comparison result;
-    result.alignOnset = rule.alignOnset;
-    result.firstBeat = rule.firstBeat;
     result.found = onsets.size();
     if (rule.alignOnset >= onsets.size() || rule.firstBeat >= beats.size()) return result;
 
@@ -93,26 +92,6 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
     return result;
 }
 
-Comparison compareBestAligned(const std::vector<std::int64_t>& onsets,
-                              const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
-                              std::size_t candidates) {
-    const std::size_t firstBeat = rule.firstBeat;
-    Comparison best = compareWithGrid(onsets, beats, rule);
-    for (std::size_t onset = 0; onset < std::min(candidates, onsets.size()); ++onset) {
-        for (std::size_t beat = firstBeat; beat < std::min(firstBeat + candidates, beats.size());
-             ++beat) {
-            rule.alignOnset = onset;
-            rule.firstBeat = beat;
-            Comparison tried = compareWithGrid(onsets, beats, rule);
-            if (tried.matched > best.matched ||
-                (tried.matched == best.matched &&
-                 tried.missing + tried.extra < best.missing + best.extra))
-                best = std::move(tried);
-        }
-    }
-    return best;
-}
-
 std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
                                    const std::vector<ExpectedBeat>& beats,
                                    const ComparisonRule& rule) {
@@ -142,6 +121,33 @@ std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
         next = best + 1;
     }
     return faults;
+}
+
+ComparisonRule bestAlignment(const std::vector<std::int64_t>& onsets,
+                             const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
+                             std::size_t candidates) {
+    ComparisonRule best = rule;
+    std::size_t fewestFaults = SIZE_MAX;
+    std::size_t mostMatched = 0;
+    const std::size_t firstBeat = rule.firstBeat;
+    for (std::size_t onset = 0; onset < std::min(candidates, onsets.size()); ++onset) {
+        for (std::size_t beat = firstBeat; beat < std::min(firstBeat + candidates, beats.size());
+             ++beat) {
+            rule.alignOnset = onset;
+            rule.firstBeat = beat;
+            // Onsets and beats passed over count as faults, so that a later start, which
+            // walks fewer spacings, is not favoured for that alone.
+            const std::size_t faults =
+                spacingFaults(onsets, beats, rule).size() + onset + (beat - firstBeat);
+            const std::size_t matched = compareWithGrid(onsets, beats, rule).matched;
+            if (faults < fewestFaults || (faults == fewestFaults && matched > mostMatched)) {
+                best = rule;
+                fewestFaults = faults;
+                mostMatched = matched;
+            }
+        }
+    }
+    return best;
 }
 
 }  // namespace tavro::onsets

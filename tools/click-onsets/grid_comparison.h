@@ -28,8 +28,6 @@ struct Finding {
 };
 
 struct Comparison {
-    std::size_t alignOnset = 0;  // the alignment chosen
-    std::size_t firstBeat = 0;
     std::size_t found = 0;     // onsets in the recording
     std::size_t expected = 0;  // beats that fall within the recording
     std::size_t matched = 0;
@@ -57,14 +55,15 @@ struct Comparison {
 Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
                            const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule);
 
-// The comparison that matches the most beats (then has the fewest missing and extra)
-// when one of the first `candidates` onsets is taken as one of the `candidates` beats
-// from `firstBeat` on: a stray sound before the run shows as one extra onset, and a lost
-// first beat as one missing click, instead of shifting the whole grid. Ties go to the
-// earliest onset and beat.
-Comparison compareBestAligned(const std::vector<std::int64_t>& onsets,
-                              const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
-                              std::size_t candidates);
+// Which onset is which beat: of the first `candidates` onsets taken as each of the
+// `candidates` beats from `firstBeat` on, the pairing with the fewest spacing faults
+// (below; each onset or beat passed over counts as one), then the most beats matched on
+// the grid, then the earliest. So a stray sound
+// before the run shows as one extra onset, and a lost first click as one missing click,
+// and a slip of the stream later on cannot make a wrong pairing look better.
+ComparisonRule bestAlignment(const std::vector<std::int64_t>& onsets,
+                             const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
+                             std::size_t candidates);
 
 // Each click against the one before it rather than against the grid, so that a single
 // slip (say a stream that ran dry and resumed late) shows once, with its size, instead

@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
     rule.lateFrames = msToFrames(1, rate);
     rule.firstBeat = std::size_t(options.firstBeat - 1);
     // A stray sound or a lost click at the start must not shift the grid.
-    const Comparison result = compareBestAligned(onsets, beats, rule, 4);
+    rule = bestAlignment(onsets, beats, rule, 4);
+    const Comparison result = compareWithGrid(onsets, beats, rule);
 
     std::printf("recording: %.3f s at %d Hz\n", double(frames) / rate, rate);
     std::printf("clicks found: %zu\n", result.found);
@@ -122,10 +123,11 @@ int main(int argc, char** argv) {
     std::printf("missing clicks: %zu\n", result.missing);
     std::printf("extra onsets: %zu\n", result.extra);
     for (const Finding& finding : result.findings) printFinding(finding, rate);
-    rule.alignOnset = result.alignOnset;
-    rule.firstBeat = result.firstBeat;
     const std::vector<Finding> slips = spacingFaults(onsets, beats, rule);
+    std::int64_t shift = 0;  // where the last click stands after all the slips
+    for (const Finding& slip : slips) shift += slip.deviation;
     std::printf("spacing faults: %zu\n", slips.size());
+    std::printf("shift from spacing faults: %+lld samples\n", (long long)shift);
     for (std::size_t i = 0; i < slips.size() && i < 20; ++i) printFinding(slips[i], rate);
     if (result.found == 0) std::puts("no click in the recording");
     if (result.gridTooShort) std::puts("the trace ends before the recording: give it more ticks");
