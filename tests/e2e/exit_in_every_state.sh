@@ -12,9 +12,7 @@ set -uo pipefail
 program=$1
 source "$(dirname "$0")/headless_session.sh"
 
-for tool in pulseaudio pacat pactl Xvfb xdotool python3; do
-    command -v "$tool" >/dev/null || session_fail "$tool is not installed (scripts/install-deps.sh)"
-done
+require_tools pulseaudio pacat pactl Xvfb xdotool python3
 # Leaks are the unit tests' business; here a sanitizer build must only run and end cleanly.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 

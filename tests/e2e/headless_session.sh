@@ -19,6 +19,14 @@ menu_height=0
 session_log() { printf '%s\n' "$*" >&2; }
 session_fail() { session_log "FAIL: $*"; exit 1; }
 
+# Fails the session unless every named tool is installed.
+require_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || session_fail "$tool is not installed (scripts/install-deps.sh)"
+    done
+}
+
 # Runs "$@" every 0.1 s until it succeeds or `seconds` have passed.
 wait_until() {
     local seconds=$1; shift

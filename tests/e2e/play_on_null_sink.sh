@@ -10,9 +10,7 @@ set -euo pipefail
 program=$1 trace_tool=$2 click_onsets=$3
 source "$(dirname "$0")/headless_session.sh"
 
-for tool in pulseaudio pacat parecord pactl Xvfb xdotool; do
-    command -v "$tool" >/dev/null || session_fail "$tool is not installed (scripts/install-deps.sh)"
-done
+require_tools pulseaudio pacat parecord pactl Xvfb xdotool
 # Leaks are the unit tests' business; here a sanitizer build must only run and end cleanly.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 
