@@ -18,12 +18,15 @@ constexpr int kShutdownWaitMs = 2000;
 // The audio thread and what runs on it.
 class AudioOutput::Worker {
 public:
+    explicit Worker(StreamRoute preferred) : keeper(new StreamKeeper(shared, preferred)) {}
+
     std::shared_ptr<OutputShared> shared = std::make_shared<OutputShared>();
     QThread* thread = new QThread;
-    StreamKeeper* keeper = new StreamKeeper(shared);
+    StreamKeeper* keeper;
 };
 
-AudioOutput::AudioOutput(QObject* parent) : QObject(parent), worker_(std::make_unique<Worker>())
+AudioOutput::AudioOutput(StreamRoute preferred, QObject* parent)
+    : QObject(parent), worker_(std::make_unique<Worker>(preferred))
 {
     qRegisterMetaType<tavro::audio::PlayedPosition>();
     QThread* thread = worker_->thread;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/click_schedule.h"
+#include "audio/output_stream.h"
 #include "audio/played_position.h"
 
 #include <QMetaType>
@@ -32,7 +33,8 @@ public:
         std::uint64_t dropped = 0;  // given up: published when their frame was long past
     };
 
-    explicit AudioOutput(QObject* parent = nullptr);
+    // `preferred`: the way streams are tried first (the other one follows if it fails).
+    explicit AudioOutput(StreamRoute preferred = StreamRoute::Direct, QObject* parent = nullptr);
     ~AudioOutput() override;  // closes the stream and ends the thread
 
     // Opens the stream (asynchronously); streamStarted or streamUnavailable follows.

@@ -7,6 +7,17 @@
 
 namespace tavro::audio {
 
+// Which way a stream reaches the sound server.
+enum class StreamRoute {
+    // A libpulse stream of our own (PulseStream): it keeps playing through an underrun,
+    // so the stream's frames stay on the device's clock and a click is never late.
+    Direct,
+    // Qt Multimedia's QAudioSink. Qt 6.4 gives its PulseAudio stream a prebuffer that
+    // cannot be changed: after an underrun the server waits for it to fill again, and
+    // every later frame sounds later by the gap.
+    QtSink,
+};
+
 // One playing stream as the StreamKeeper sees it, whichever way it reaches the sound
 // server. Used from the audio thread; the stream may feed itself from a thread of its
 // own, which is why its source's counters are atomic.

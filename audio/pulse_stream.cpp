@@ -96,7 +96,7 @@ void PulseStream::connectStream()
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = kTargetBytes;
-    attr.prebuf = static_cast<std::uint32_t>(-1);
+    attr.prebuf = 0;  // never wait to refill: time goes on through an underrun
     attr.minreq = kRequestBytes;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     const auto flags = static_cast<pa_stream_flags_t>(

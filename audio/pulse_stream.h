@@ -11,11 +11,12 @@
 
 namespace tavro::audio {
 
-// A playback stream straight through libpulse, for when Qt's PulseAudio backend can no
-// longer open one although a server answers (see StreamKeeper). It has a connection of
-// its own and is fed from libpulse's own thread, raised to real-time priority like the
-// audio thread: the server asks for about 10 ms at a time and keeps about 60 ms queued,
-// device latency included.
+// A playback stream straight through libpulse. It has a connection of its own and is
+// fed from libpulse's own thread, raised to real-time priority like the audio thread:
+// the server asks for about 10 ms at a time and keeps about 60 ms queued, device latency
+// included. It has no prebuffer, so if it ever runs dry (the program stalled longer than
+// the buffer) the server plays silence and goes on counting frames: the samples that
+// arrive too late are dropped, and every later frame still sounds at its own time.
 //
 // Nothing here blocks for long: start() only begins to connect, failures arrive through
 // failed(), and the destructor closes the connection whatever state the server is in.

@@ -27,8 +27,8 @@ constexpr std::int64_t kSteadyFrames = 100 * kFramesPerMillisecond;
 
 }  // namespace
 
-StreamKeeper::StreamKeeper(std::shared_ptr<OutputShared> shared)
-    : shared_(std::move(shared)), retryTimer_(this), sampleTimer_(this)
+StreamKeeper::StreamKeeper(std::shared_ptr<OutputShared> shared, StreamRoute preferred)
+    : shared_(std::move(shared)), retryTimer_(this), sampleTimer_(this), preferred_(preferred)
 {
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(kRetryInterval);
@@ -68,16 +68,13 @@ void StreamKeeper::attempt()
     if (!soundServerReachable(kProbeTimeout))
         return fail(QStringLiteral("No sound server is running."));
     const std::uint64_t stream = streams_ + 1;
-    if (!qtCannotPlay_) {
-        stream_ = startQtSink(stream);
-        if (!stream_) {
-            // A server answers, so it is Qt's connection to it that is lost.
-            qtCannotPlay_ = true;
-            qInfo("tavro-audio: Qt cannot open a sound stream; playing through libpulse");
-        }
+    const StreamRoute other =
+        preferred_ == StreamRoute::Direct ? StreamRoute::QtSink : StreamRoute::Direct;
+    for (const StreamRoute route : {preferred_, other}) {
+        stream_ = route == StreamRoute::Direct ? startPulseStream(stream) : startQtSink(stream);
+        if (stream_)
+            break;
     }
-    if (!stream_)
-        stream_ = startPulseStream(stream);
     if (!stream_)
         return fail(QStringLiteral("The sound output could not be opened."));
 
@@ -90,12 +87,16 @@ void StreamKeeper::attempt()
 
 std::unique_ptr<OutputStream> StreamKeeper::startQtSink(std::uint64_t stream)
 {
+    if (qtCannotPlay_)
+        return nullptr;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull())
-        return nullptr;
     auto sink = std::make_unique<QtSinkStream>(shared_->schedule, shared_->scheduleStream, stream);
-    if (!sink->start(device))
+    if (device.isNull() || !sink->start(device)) {
+        // A server answers, so it is Qt's connection to it that is lost.
+        qtCannotPlay_ = true;
+        qInfo("tavro-audio: Qt cannot open a sound stream");
         return nullptr;
+    }
     return sink;
 }
 

@@ -15,6 +15,7 @@
 namespace tavro::audio {
 
 class OutputStream;
+enum class StreamRoute;
 
 // What the user-interface thread and the audio thread share, all lock-free. Held by
 // both sides, so neither outlives it.
@@ -36,19 +37,19 @@ struct OutputShared {
 // one about once a second until it plays. Every signal names the session (one open()
 // of the owner) it belongs to, so the owner can drop news of a session it has ended.
 //
-// The stream is a QAudioSink as long as Qt can open one. Qt 6.4's PulseAudio backend
+// Each attempt tries the preferred route, then the other. Qt 6.4's PulseAudio backend
 // holds one connection to the server for the whole process: when the server goes away,
 // the sink stops with FatalError and the connection tries once more, about 3 s later;
 // if the server is not back by then, every later sink of the process stops with
-// FatalError at once (the device list still names the lost sink). So when a server
-// answers but Qt's sink does not start, the keeper plays through a libpulse stream of
-// its own (PulseStream) until the session ends. A connection that failed at its first
-// try is never tried again either, hence the probe before Qt is first asked.
+// FatalError at once (the device list still names the lost sink). So once a server
+// answers but Qt's sink does not start, Qt is not asked again in that session. A
+// connection that failed at its first try is never tried again either, hence the probe
+// before Qt is first asked.
 class StreamKeeper : public QObject {
     Q_OBJECT
 
 public:
-    explicit StreamKeeper(std::shared_ptr<OutputShared> shared);
+    StreamKeeper(std::shared_ptr<OutputShared> shared, StreamRoute preferred);
     ~StreamKeeper() override;
 
     void open(quint64 session);
@@ -75,7 +76,8 @@ private:
     bool wanted_ = false;
     quint64 session_ = 0;
     bool outageReported_ = false;
-    bool qtCannotPlay_ = false;  // this session plays through PulseStream
+    StreamRoute preferred_;
+    bool qtCannotPlay_ = false;  // Qt's connection is lost for this session
     std::uint64_t streams_ = 0;  // streams begun so far; the latest one's id
     bool heard_ = false;          // the current stream has played its first frames
     std::chrono::steady_clock::time_point openedAt_{};

@@ -18,6 +18,8 @@ usage: bench/timing.sh [OPTIONS]
   --duration S          seconds recorded after START          (default 600)
   --stopped S           seconds of CPU measured after STOP    (default 20)
   --load                two busy loops, one per core, for the whole run
+  --hogs N              N busy loops instead of two (implies --load)
+  --server-log          keep the sound server's debug log (underruns) in the run's directory
   --keep                keep the recording in the run's directory
 Builds in build/bench (or $TAVRO_BUILD_DIR); results go to <build>/runs/<time>/.
 EOF
@@ -25,7 +27,7 @@ EOF
 }
 
 declare -A box=([length]=2 [intro]=0 [repeat]=2 [startspeed]=60 [maxspeed]=350 [linear]=5 [skip]=30)
-timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 keep=0
+timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 hogs=2 keep=0
 command_line="bench/timing.sh $*"
 while [ $# -gt 0 ]; do
     case $1 in
@@ -38,6 +40,8 @@ while [ $# -gt 0 ]; do
         --duration) duration=$2 ;;
         --stopped) stopped=$2 ;;
         --load) load=1; shift; continue ;;
+        --hogs) load=1; hogs=$2 ;;
+        --server-log) export TAVRO_SERVER_DEBUG_LOG=1; shift; continue ;;
         --keep) keep=1; shift; continue ;;
         *) usage ;;
     esac
@@ -49,7 +53,8 @@ case $timing in
 esac
 case $increase in linear|skip) increase_option=inc$increase ;; *) usage ;; esac
 case $volume in high|medium|low) ;; *) usage ;; esac
-[[ $duration =~ ^[0-9]+$ && $stopped =~ ^[0-9]+$ && $duration -ge 10 ]] || usage
+[[ $duration =~ ^[0-9]+$ && $stopped =~ ^[0-9]+$ && $duration -ge 10 && $hogs =~ ^[1-9][0-9]*$ ]] ||
+    usage
 
 scripts/install-deps.sh xdotool pulseaudio pulseaudio-utils
 build=${TAVRO_BUILD_DIR:-build/bench}
@@ -107,7 +112,9 @@ sample() { echo "$(cpu_ticks "$1") $(now)"; }
 start_sound_server
 start_display
 if [ "$load" = 1 ]; then
-    for core in 1 2; do nice -n 0 bash -c 'while :; do :; done' & load_pids+=($!); done
+    for ((hog = 0; hog < hogs; hog++)); do
+        nice -n 0 bash -c 'while :; do :; done' & load_pids+=($!)
+    done
 fi
 start_program "$build/app/tavro-metronome"
 rss_start=$(resident_kib "$program_pid")
@@ -126,6 +133,12 @@ loadavg_start=$(cut -d ' ' -f 1-3 /proc/loadavg)
 press START
 started_at=$(now)
 echo "running: $duration s from START; $reached" >&2
+# Memory once the run has settled, to tell growth from start-up.
+rss_minute=""
+if [ "$duration" -ge 120 ]; then
+    sleep_until "$(awk -v s="$started_at" 'BEGIN { printf "%.3f", s + 60 }')"
+    rss_minute=$(resident_kib "$program_pid")
+fi
 
 # CPU at the top speed: from 5 s after the plan reached it to the end of the recording.
 window_from=$(awk -v s="$started_at" -v r="$top_reached" 'BEGIN { printf "%.3f", s + r + 5 }')
@@ -177,7 +190,7 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
         "commit $(git -C "$root" log -1 --format=%h 2>/dev/null || echo '?')$(
         git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"
     echo "command: $command_line"
-    echo "load: $([ "$load" = 1 ] && echo "two busy loops, CPU$load_cpu" || echo none);" \
+    echo "load: $([ "$load" = 1 ] && echo "$hogs busy loops, CPU$load_cpu" || echo none);" \
         "machine load average $loadavg_start at START, $loadavg_end at the end"
     echo "plan: ${timing:0:1}/${timing:1} length ${box[length]} intro ${box[intro]}" \
         "repeat ${box[repeat]}, start ${box[startspeed]} max ${box[maxspeed]}" \
@@ -200,7 +213,8 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
     echo "CPU, program stopped: $cpu_stopped % of one core (over $stopped s, from 2 s after STOP)"
     echo "audio stream open: before START $stream_before, 5 s after STOP $stream_after_stop," \
         "at the end of the stopped time $stream_stopped_end"
-    echo "resident memory: $((rss_start / 1024)) MiB at start, $((rss_end / 1024)) MiB after the run"
+    echo "resident memory: $rss_start KiB at start,${rss_minute:+ $rss_minute KiB 60 s after START,}" \
+        "$rss_end KiB after the run"
     echo "QUIT: $quit_status"
     echo "result: $(field result)"
 } | tee "$runs/summary.txt"

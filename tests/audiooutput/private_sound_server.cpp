@@ -50,14 +50,19 @@ bool PrivateSoundServer::start()
                      "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + dir_.filePath("native"),
                      "-L", "module-null-sink sink_name=metro_null rate=48000 channels=2 format=s16le"});
     for (int i = 0; server_ && server_->state() == QProcess::Running && i < 250; ++i) {
-        if (soundServerReachable(std::chrono::milliseconds(100))) {
-            recorder_ = spawn("pacat", {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
-                                        "--channels=1", "--format=s16le", "--latency-msec=10"});
-            return recorder_ && catchUpSink();
-        }
+        if (soundServerReachable(std::chrono::milliseconds(100)))
+            return startRecording() && catchUpSink();
         QThread::msleep(20);
     }
     return false;
+}
+
+bool PrivateSoundServer::startRecording()
+{
+    if (!recorder_)
+        recorder_ = spawn("pacat", {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
+                                    "--channels=1", "--format=s16le", "--latency-msec=10"});
+    return recorder_ != nullptr;
 }
 
 void PrivateSoundServer::kill()

@@ -26,8 +26,10 @@ public:
     bool start();
     // Kills the server at once, as a crash would.
     void kill();
-    // What the recorder got since start().
+    // What the recorder got since it started.
     QByteArray stopRecording();
+    // Records again, if stopped, with the same settings.
+    bool startRecording();
 
 private:
     bool catchUpSink();

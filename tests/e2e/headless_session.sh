@@ -72,7 +72,9 @@ started() { session_pids+=("$1"); }
 # monitor held open for the whole session: with only lazy clients the null sink would
 # render up to 2 s ahead of the clock.
 start_sound_server() {
+    # TAVRO_SERVER_DEBUG_LOG=1: the server logs at debug level (underruns of each stream).
     pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --log-target=stderr \
+        ${TAVRO_SERVER_DEBUG_LOG:+--log-level=debug --log-time=1} \
         -L "module-native-protocol-unix auth-anonymous=1 socket=$session_dir/native" \
         -L "module-null-sink sink_name=metro_null rate=48000 channels=2 format=s16le" \
         2>"$session_dir/pulseaudio.log" &
