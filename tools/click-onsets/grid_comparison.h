@@ -41,9 +41,11 @@ struct Comparison {
     bool gridTooShort = false;  // the trace ran out of beats before the recording ended
     std::vector<Finding> findings;  // the first few, in order
 
-    bool passes(std::int64_t toleranceFrames) const {
-        return matched > 0 && maxDeviation <= toleranceFrames && missing == 0 && extra == 0 &&
-               !gridTooShort;
+    // `lostClicks`: missing clicks allowed, and as many extra onsets (a click cut short
+    // by a stall may leave its tail off the grid).
+    bool passes(std::int64_t toleranceFrames, std::size_t lostClicks = 0) const {
+        return matched > 0 && maxDeviation <= toleranceFrames && missing <= lostClicks &&
+               extra <= lostClicks && !gridTooShort;
     }
 };
 

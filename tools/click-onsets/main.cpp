@@ -21,7 +21,8 @@ using namespace tavro::onsets;
 
 constexpr const char* kUsage =
     "usage: click-onsets [--tolerance SAMPLES] [--threshold LEVEL] [--silence-ms MS]\n"
-    "                    [--window-ms MS] [--first-beat N] RECORDING.wav TRACE\n";
+    "                    [--window-ms MS] [--first-beat N] [--lost-clicks N]\n"
+    "                    RECORDING.wav TRACE\n";
 
 struct Options {
     std::int64_t tolerance = 0;
@@ -29,6 +30,7 @@ struct Options {
     std::int64_t silenceMs = 20;
     std::int64_t windowMs = 5;
     std::int64_t firstBeat = 1;
+    std::int64_t lostClicks = 0;
     std::vector<std::string> files;
 };
 
@@ -53,6 +55,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
         else if (arg == "--silence-ms") ok = parseNumber(value, options.silenceMs, 1);
         else if (arg == "--window-ms") ok = parseNumber(value, options.windowMs, 1);
         else if (arg == "--first-beat") ok = parseNumber(value, options.firstBeat, 1);
+        else if (arg == "--lost-clicks") ok = parseNumber(value, options.lostClicks, 0);
         else if (arg == "--threshold") {
             ok = parseNumber(value, threshold, 0) && threshold < 32768;
             options.threshold = int(threshold);
@@ -131,8 +134,9 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < slips.size() && i < 20; ++i) printFinding(slips[i], rate);
     if (result.found == 0) std::puts("no click in the recording");
     if (result.gridTooShort) std::puts("the trace ends before the recording: give it more ticks");
-    const bool pass = result.passes(options.tolerance);
-    std::printf("result: %s (tolerance %lld samples)\n", pass ? "PASS" : "FAIL",
-                (long long)options.tolerance);
+    const bool pass = result.passes(options.tolerance, std::size_t(options.lostClicks));
+    std::printf("result: %s (tolerance %lld samples, %lld lost clicks allowed)\n",
+                pass ? "PASS" : "FAIL", (long long)options.tolerance,
+                (long long)options.lostClicks);
     return pass ? 0 : 1;
 }
