@@ -20,6 +20,8 @@ usage: bench/timing.sh [OPTIONS]
   --load                two busy loops, one per core, for the whole run
   --hogs N              N busy loops instead of two (implies --load)
   --server-log          keep the sound server's debug log (underruns) in the run's directory
+  --stall-every S       stop the whole program for 150 ms every S seconds (SIGSTOP/SIGCONT);
+                        up to two clicks lost per stall are allowed, no click may move
   --keep                keep the recording in the run's directory
 Builds in build/bench (or $TAVRO_BUILD_DIR); results go to <build>/runs/<time>/.
 EOF
@@ -27,7 +29,7 @@ EOF
 }
 
 declare -A box=([length]=2 [intro]=0 [repeat]=2 [startspeed]=60 [maxspeed]=350 [linear]=5 [skip]=30)
-timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 hogs=2 keep=0
+timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 hogs=2 stall_every=0 keep=0
 command_line="bench/timing.sh $*"
 while [ $# -gt 0 ]; do
     case $1 in
@@ -41,6 +43,7 @@ while [ $# -gt 0 ]; do
         --stopped) stopped=$2 ;;
         --load) load=1; shift; continue ;;
         --hogs) load=1; hogs=$2 ;;
+        --stall-every) stall_every=$2 ;;
         --server-log) export TAVRO_SERVER_DEBUG_LOG=1; shift; continue ;;
         --keep) keep=1; shift; continue ;;
         *) usage ;;
@@ -53,7 +56,8 @@ case $timing in
 esac
 case $increase in linear|skip) increase_option=inc$increase ;; *) usage ;; esac
 case $volume in high|medium|low) ;; *) usage ;; esac
-[[ $duration =~ ^[0-9]+$ && $stopped =~ ^[0-9]+$ && $duration -ge 10 && $hogs =~ ^[1-9][0-9]*$ ]] ||
+[[ $duration =~ ^[0-9]+$ && $stopped =~ ^[0-9]+$ && $duration -ge 10 && $hogs =~ ^[1-9][0-9]*$ &&
+   $stall_every =~ ^[0-9]+$ ]] ||
     usage
 
 scripts/install-deps.sh xdotool pulseaudio pulseaudio-utils
@@ -133,6 +137,15 @@ loadavg_start=$(cut -d ' ' -f 1-3 /proc/loadavg)
 press START
 started_at=$(now)
 echo "running: $duration s from START; $reached" >&2
+stall_pid="" stalls=0
+if [ "$stall_every" -gt 0 ]; then
+    stalls=$((duration / stall_every))
+    (for ((i = 0; i < stalls; i++)); do
+        sleep "$stall_every"
+        kill -STOP "$program_pid"; sleep 0.15; kill -CONT "$program_pid"
+    done) &
+    stall_pid=$!; started "$stall_pid"
+fi
 # Memory once the run has settled, to tell growth from start-up.
 rss_minute=""
 if [ "$duration" -ge 120 ]; then
@@ -163,6 +176,10 @@ for i in "${!load_pids[@]}"; do
     load_cpu+=" $(cpu_percent "${load_pids[i]}" "${load_before[i]}" "$(sample "${load_pids[i]}")")%"
 done
 stop_recording
+if [ -n "$stall_pid" ]; then
+    stop_pid "$stall_pid"
+    kill -CONT "$program_pid"
+fi
 
 press STOP
 stream_after_stop=$(wait_until 5 no_stream_open && echo no || echo yes)
@@ -180,7 +197,8 @@ if wait_until 10 program_ended; then
 fi
 
 analysis=0
-"$build/tools/click-onsets/click-onsets" --tolerance 0 "$runs/clicks.wav" "$runs/grid.txt" \
+"$build/tools/click-onsets/click-onsets" --tolerance 0 --lost-clicks $((2 * stalls)) \
+    "$runs/clicks.wav" "$runs/grid.txt" \
     > "$runs/onsets.txt" || analysis=$?
 [ "$keep" = 1 ] || rm -f "$runs/clicks.wav"
 field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
@@ -191,6 +209,7 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
         git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"
     echo "command: $command_line"
     echo "load: $([ "$load" = 1 ] && echo "$hogs busy loops, CPU$load_cpu" || echo none);" \
+        "$([ "$stalls" -gt 0 ] && echo "program stopped for 150 ms every $stall_every s ($stalls times);")" \
         "machine load average $loadavg_start at START, $loadavg_end at the end"
     echo "plan: ${timing:0:1}/${timing:1} length ${box[length]} intro ${box[intro]}" \
         "repeat ${box[repeat]}, start ${box[startspeed]} max ${box[maxspeed]}" \
