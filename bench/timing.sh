@@ -61,6 +61,9 @@ case $volume in high|medium|low) ;; *) usage ;; esac
     usage
 
 scripts/install-deps.sh xdotool pulseaudio pulseaudio-utils
+# The tree the program is built from (the summary is written at the end of the run).
+commit="$(git log -1 --format=%h 2>/dev/null || echo '?')$(
+    git diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"
 build=${TAVRO_BUILD_DIR:-build/bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j 2 --target tavro-metronome metronome-trace click-onsets
@@ -205,8 +208,7 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
 
 {
     echo "== Tavro Metronome timing, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
-        "commit $(git -C "$root" log -1 --format=%h 2>/dev/null || echo '?')$(
-        git -C "$root" diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"
+        "commit $commit"
     echo "command: $command_line"
     echo "load: $([ "$load" = 1 ] && echo "$hogs busy loops, CPU$load_cpu" || echo none);" \
         "$([ "$stalls" -gt 0 ] && echo "program stopped for 150 ms every $stall_every s ($stalls times);")" \
