@@ -10,7 +10,8 @@ namespace tavro::audio {
 // Which way a stream reaches the sound server.
 enum class StreamRoute {
     // A libpulse stream of our own (PulseStream): it keeps playing through an underrun,
-    // so the stream's frames stay on the device's clock and a click is never late.
+    // so its frames stay on the device's clock; samples that come too late are lost,
+    // and nothing after them moves.
     Direct,
     // Qt Multimedia's QAudioSink. Qt 6.4 gives its PulseAudio stream a prebuffer that
     // cannot be changed: after an underrun the server waits for it to fill again, and
