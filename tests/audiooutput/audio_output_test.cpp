@@ -198,7 +198,7 @@ TEST_F(AudioOutputTest, AStallLosesSoundButNotTime)
         EXPECT_EQ(onsets[i] - onsets[i - 1], kGap) << "gap " << i - 1;
 }
 
-// Back while Qt 6.4 still waits to try its connection again (see StreamKeeper).
+// The server back 0.3 s after it went away.
 TEST_F(AudioOutputTest, ServerKilledAndBackGivesANewStreamFromFrameZero)
 {
     ASSERT_TRUE(server_.start());
@@ -214,9 +214,9 @@ TEST_F(AudioOutputTest, ServerKilledAndBackGivesANewStreamFromFrameZero)
     EXPECT_LT(call_.elapsed(), kReturnsAtOnceMs);
 }
 
-// Qt 6.4 tries its connection once, 3 s after losing the server; a server back later
-// than that is played to by the output's own PulseAudio stream, which notices the server
-// going away just the same, and comes back with it.
+// With Qt's sink preferred: Qt 6.4 tries its connection once, 3 s after losing the
+// server; a server back later than that is played to by the direct stream, which
+// notices the server going away just the same, and comes back with it.
 TEST_F(AudioOutputTest, ServerBackAfterQtGaveUpPlaysAgainOnTheGrid)
 {
     ASSERT_TRUE(server_.start());
