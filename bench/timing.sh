@@ -145,7 +145,7 @@ if [ "$stall_every" -gt 0 ]; then
     stalls=$((duration / stall_every))
     (for ((i = 0; i < stalls; i++)); do
         sleep "$stall_every"
-        kill -STOP "$program_pid"; sleep 0.15; kill -CONT "$program_pid"
+        stall_program 0.15
     done) &
     stall_pid=$!; started "$stall_pid"
 fi

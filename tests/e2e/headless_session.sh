@@ -116,6 +116,10 @@ start_program() {
 }
 
 # Whether the program has ended (a child that has ended stays a zombie until waited for).
+# Stops the whole program for $1 seconds (default 0.15), as a machine that swaps would:
+# longer than its sound stream's buffer.
+stall_program() { kill -STOP "$program_pid"; sleep "${1:-0.15}"; kill -CONT "$program_pid"; }
+
 program_ended() {
     [ ! -e "/proc/$program_pid" ] ||
         [ "$(awk '{ sub(/^.*\) /, ""); print $1 }' "/proc/$program_pid/stat")" = Z ]

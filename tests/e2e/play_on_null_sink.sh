@@ -4,8 +4,8 @@
 # from the sink's monitor must lie exactly on the grid that metronome-trace gives for
 # the same settings, across the speed steps up to the maximum, also after the whole
 # program was stopped for 150 ms mid-run (a click or two may be lost then, but no later
-# click may move). Also: no audio stream
-# before START or after STOP, and QUIT ends the program cleanly.
+# click may move). Also: no audio stream before START or after STOP, and QUIT ends the
+# program cleanly.
 #
 #   play_on_null_sink.sh PROGRAM METRONOME_TRACE CLICK_ONSETS
 set -euo pipefail
@@ -40,7 +40,7 @@ sleep 2   # the monitor capture has settled the null sink's latency
 start_recording "$session_dir/clicks.wav"
 press START
 sleep 6
-kill -STOP "$program_pid"; sleep 0.15; kill -CONT "$program_pid"
+stall_program 0.15
 sleep 6
 # The recording ends while the run still plays, so every beat it spans was due.
 stop_recording
