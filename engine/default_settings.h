@@ -1,0 +1,37 @@
+#pragma once
+
+#include "engine/window_ops.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace tavro {
+
+// The main window as the program opens it: the texts of the seven settings boxes, the
+// chosen options, the captions of the six value labels, the checked volume and the
+// interval Timer1 starts with. There is no configuration: these are the settings every
+// run starts from, so the window, the headless window and every tool take them from here.
+struct DefaultSettings {
+    static constexpr std::array<const char*, 7> boxTexts{  // by Box
+        "4", "2", "2", "60", "300", "5", "30"};
+    static constexpr std::array<bool, 5> options{  // by Option: 4/4 and Linear on
+        true, false, false, true, false};
+    static constexpr std::array<const char*, 6> captions{  // by StatusLabel
+        "60", "-2", "4", "0", "1", "1"};
+    static constexpr VolumeItem volume = VolumeItem::Medium;  // 8 beeps, the load value
+    static constexpr std::int32_t timerInterval = 1000;       // milliseconds
+
+    static constexpr const char* boxText(Box box) { return boxTexts[index(box)]; }
+    static constexpr bool optionOn(Option option) { return options[index(option)]; }
+    static constexpr const char* caption(StatusLabel label) { return captions[index(label)]; }
+
+private:
+    template <typename Enum>
+    static constexpr std::size_t index(Enum value)
+    {
+        return static_cast<std::size_t>(value);
+    }
+};
+
+}  // namespace tavro
