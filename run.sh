@@ -6,6 +6,6 @@ cd "$(dirname "$0")"
 
 scripts/install-deps.sh
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRO_TESTS=OFF
 cmake --build build/release -j "$(nproc)" --target tavro-metronome
 exec build/release/app/tavro-metronome

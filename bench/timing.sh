@@ -60,7 +60,7 @@ case $volume in high|medium|low) ;; *) usage ;; esac
    $stall_every =~ ^[0-9]+$ ]] ||
     usage
 
-scripts/install-deps.sh xdotool pulseaudio pulseaudio-utils
+scripts/install-deps.sh --tests
 # The tree the program is built from (the summary is written at the end of the run).
 commit="$(git log -1 --format=%h 2>/dev/null || echo '?')$(
     git diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"

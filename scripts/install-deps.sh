@@ -1,19 +1,33 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, and only
-# those that are missing, so a second run costs nothing. Scripts that need more (the
-# screenshots, the benchmarks) name their extra packages as arguments.
+# Installs the Debian packages the project needs, and only those that are missing, so a
+# second run costs nothing.
+#   scripts/install-deps.sh            what building and running the metronome need
+#   scripts/install-deps.sh --tests    that, and what the tests need besides
+# Further arguments name extra packages (the screenshots and the benchmarks need a few).
 set -euo pipefail
 
+# Building and running: the compiler and build tools, Qt Widgets, libpulse for the
+# sound stream, the SVG plugin that draws the icon and the font the layout is drawn for.
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev
-  qt6-base-dev qt6-multimedia-dev libpulse-dev pulseaudio pulseaudio-utils
-  libqt6svg6
+  qt6-base-dev libpulse-dev libqt6svg6
   fonts-liberation
+)
+# The tests: GoogleTest, private sound servers, a virtual display driven from outside,
+# clang with its sanitizer runtime for the fuzz targets, Google Benchmark for the
+# engine benchmark.
+test_packages=(
+  libgtest-dev libgmock-dev
+  pulseaudio pulseaudio-utils
   xvfb xauth xdotool python3
   clang libclang-rt-14-dev libbenchmark-dev
-  "$@"
 )
+
+if [ "${1:-}" = "--tests" ]; then
+  shift
+  packages+=("${test_packages[@]}")
+fi
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -13,7 +13,7 @@ root=$(pwd)
 out="$root/docs/screenshots"
 
 if [ "${1:-}" != "--on-display" ]; then
-    scripts/install-deps.sh xdotool x11-utils imagemagick openbox
+    scripts/install-deps.sh --tests x11-utils imagemagick openbox
     build=${TAVRO_BUILD_DIR:-build/screenshots}
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$build" -j 2 --target tavro-metronome
