@@ -7,11 +7,9 @@
 #include <array>
 #include <chrono>
 #include <memory>
-#include <ostream>
-#include <string>
 
+#include "engine/headless_window.h"
 #include "engine/metronome.h"
-#include "headless_window.h"
 
 namespace {
 
@@ -23,14 +21,12 @@ constexpr long kAged = 10'000'000;
 // A plan that steps often: 2/4, one bar, no introduction, one repeat, so every second
 // beat is a speed step and the skip plan spends most steps on its maximum.
 struct Run {
-    std::ostream discard{nullptr};
-    trace::HeadlessWindow window{discard};
+    HeadlessWindow window;
     Metronome metronome{window};
 
     explicit Run(bool skip) {
         metronome.Form_Load();
-        const std::array<const char*, 7> texts{"1", "0", "1", "30", "338", "5", "40"};
-        for (std::size_t b = 0; b < texts.size(); ++b) window.typeBoxText(static_cast<Box>(b), texts[b]);
+        window.typeBoxTexts({"1", "0", "1", "30", "338", "5", "40"});
         window.turnOptionOn(Option::TwoFour);
         window.turnOptionOn(skip ? Option::IncSkip : Option::IncLinear);
         metronome.Command2_Click();

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <tuple>
+
 namespace tavro {
 
-// The values the handlers share. Every number is held as a double: the counters
-// stay whole and small enough for a double to hold them exactly, and the settings
-// and rates are doubles anyway, so the arithmetic gives what the 16-bit/double mix
-// of the original design would, without its overflow at 32767 (skipcount keeps
-// counting for as long as a skip plan sits on its maximum).
+// The values the handlers share. Every number is held as a double: the settings and
+// rates are doubles anyway, and the counters stay whole and far below 2^53, where a
+// double holds every integer exactly, so whole-number steps on them give the same
+// results as integer arithmetic would. A double also never wraps: skipcount keeps
+// counting for as long as a skip plan sits on its maximum.
 //
 // Values marked "set by START" hold nothing meaningful before the first valid START;
 // the tick and PAUSE test `running` and `stopped` first, which load sets.
@@ -31,6 +33,17 @@ struct MetronomeState {
     double skipinc = 0;       // skip increase                     (set by START)
     bool linearmode = true;   // Linear chosen (set even by a refused START)
 };
+
+// The values of a run: all but the two option choices, which START takes even when it
+// refuses the settings. A refused START leaves every one of these as it was. Copies, so
+// that a value taken before a handler runs can be compared with one taken after.
+inline auto runValues(const MetronomeState& s)
+{
+    return std::make_tuple(s.piecelength, s.running, s.repeatcount, s.skipcount, s.stopped,
+                           s.maxbpm, s.beepcount, s.stepphase, s.baserate, s.stepbpm, s.beat,
+                           s.bar, s.introbars, s.repeattotal, s.startbpm, s.linearinc,
+                           s.skipinc);
+}
 
 enum class RunState { Stopped, Running, Paused };
 

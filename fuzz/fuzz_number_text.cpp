@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "engine/headless_window.h"
 #include "engine/metronome.h"
 #include "engine/number_text.h"
 #include "fuzz_checks.h"
-#include "fuzz_window.h"
 
 namespace {
 
@@ -110,18 +110,18 @@ void checkFormat(double value) {
 // One box of a freshly loaded window gets the text; START must cut it at its first full
 // stop, write it back only when it did cut, and on acceptance store its value.
 void checkCleaning(std::string_view text) {
-    tavro::fuzz::FuzzWindow window;
+    HeadlessWindow window;
     Metronome metronome(window);
     metronome.Form_Load();
     const auto box = static_cast<Box>(text.size() % 7);
     const auto index = static_cast<std::size_t>(box);
-    window.boxes[index] = std::string(text);
+    window.typeBoxText(box, std::string(text));
     metronome.Command2_Click();
     const std::string cleaned = tavro::fuzz::cutAtFullStop(text);
-    require(window.boxes[index] == cleaned, "the box is cut at its first full stop", text);
-    require(window.boxWrites[index] == (text.find('.') != std::string_view::npos ? 1 : 0),
+    require(window.boxText(box) == cleaned, "the box is cut at its first full stop", text);
+    require(window.boxWrites(box) == (text.find('.') != std::string_view::npos ? 1 : 0),
             "a box is written only when cut", text);
-    if (window.messages != 0) return;
+    if (window.messagesShown() != 0) return;
     const MetronomeState& s = metronome.state();
     const double stored[7] = {s.piecelength, s.introbars, s.repeattotal, s.startbpm,
                               s.maxbpm,      s.linearinc, s.skipinc};

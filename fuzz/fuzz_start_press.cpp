@@ -9,20 +9,19 @@
 //   [4] bits 0-4: the option buttons that are on at the press, in any combination
 //   [5..6] expiries after the press (modulo 1024)
 //   [7] bits 0-1: Volume item chosen (3: none); bit 2: press START again halfway
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "engine/headless_window.h"
 #include "engine/metronome.h"
-#include "engine/number_text.h"
 #include "fuzz_checks.h"
-#include "fuzz_window.h"
 
 namespace {
 
 using namespace tavro;
-using tavro::fuzz::FuzzWindow;
 using tavro::fuzz::require;
 
 struct Input {
@@ -46,38 +45,29 @@ Input splitInput(const std::uint8_t* data, std::size_t size) {
     return in;
 }
 
-// Every run value, to see that a refused press leaves them alone.
-bool sameRunValues(const MetronomeState& a, const MetronomeState& b) {
-    return a.piecelength == b.piecelength && a.running == b.running &&
-           a.repeatcount == b.repeatcount && a.skipcount == b.skipcount &&
-           a.stopped == b.stopped && a.maxbpm == b.maxbpm && a.beepcount == b.beepcount &&
-           a.stepphase == b.stepphase && a.baserate == b.baserate && a.stepbpm == b.stepbpm &&
-           a.beat == b.beat && a.bar == b.bar && a.introbars == b.introbars &&
-           a.repeattotal == b.repeattotal && a.startbpm == b.startbpm &&
-           a.linearinc == b.linearinc && a.skipinc == b.skipinc;
-}
-
 bool within(double v, double low, double high) { return v >= low && v <= high; }
 
 // Presses START and checks what it did; true when the press was accepted.
-bool press(Metronome& m, FuzzWindow& w) {
+bool press(Metronome& m, HeadlessWindow& w) {
     const MetronomeState before = m.state();
-    const std::int32_t intervalBefore = w.interval;
-    const int messagesBefore = w.messages;
+    const std::int32_t intervalBefore = w.timerInterval();
+    const int messagesBefore = w.messagesShown();
     std::string expectedBoxes[7];
-    for (std::size_t b = 0; b < 7; ++b) expectedBoxes[b] = tavro::fuzz::cutAtFullStop(w.boxes[b]);
+    for (std::size_t b = 0; b < 7; ++b)
+        expectedBoxes[b] = tavro::fuzz::cutAtFullStop(w.boxText(static_cast<Box>(b)));
 
     m.Command2_Click();
 
     for (std::size_t b = 0; b < 7; ++b)
-        require(w.boxes[b] == expectedBoxes[b], "every box is cut at its first full stop");
+        require(w.boxText(static_cast<Box>(b)) == expectedBoxes[b],
+                "every box is cut at its first full stop");
     const MetronomeState& s = m.state();
     require(within(s.beatsperbar, 2, 4) && std::trunc(s.beatsperbar) == s.beatsperbar,
             "beatsperbar is 2, 3 or 4");
-    require(w.messages - messagesBefore <= 1, "one message box at most per press");
-    if (w.messages != messagesBefore) {
-        require(w.lastTitle == kProblemTitle, "the refusal has the problem title");
-        require(sameRunValues(before, s) && w.interval == intervalBefore,
+    require(w.messagesShown() - messagesBefore <= 1, "one message box at most per press");
+    if (w.messagesShown() != messagesBefore) {
+        require(w.lastMessageTitle() == kProblemTitle, "the refusal has the problem title");
+        require(runValues(before) == runValues(s) && w.timerInterval() == intervalBefore,
                 "a refused START changes no run value");
         return false;
     }
@@ -87,7 +77,7 @@ bool press(Metronome& m, FuzzWindow& w) {
                 within(s.skipinc, 10, 60),
             "an accepted START stores settings inside their ranges");
     require(s.maxbpm >= s.startbpm && s.skipinc >= s.linearinc, "the pairs keep their order");
-    require(within(w.interval, 240, 2000), "an accepted START sets 240..2000 ms");
+    require(within(w.timerInterval(), 240, 2000), "an accepted START sets 240..2000 ms");
     require(s.running && !s.stopped && s.beat == 0 && s.bar == 0 - s.introbars &&
                 s.repeatcount == before.repeatcount && s.skipcount == 0 && s.stepphase == 1,
             "an accepted START begins the run afresh, keeping the pass count");
@@ -102,25 +92,26 @@ struct TickChecker {
     bool firstBeat = true;
     bool overshootAllowed = false;
 
-    void expire(Metronome& m, FuzzWindow& w) {
+    void expire(Metronome& m, HeadlessWindow& w) {
         const bool wasRunning = m.state().running;
         const double phaseBefore = m.state().stepphase;
-        const std::uint64_t beepsBefore = w.beeps;
+        const std::uint64_t beepsBefore = w.beepsSounded();
         m.Timer1_Timer();
         if (!wasRunning) return;
         const MetronomeState& s = m.state();
         const bool stepped = s.stepphase != phaseBefore;
         if (stepped) overshootAllowed = firstBeat;
         firstBeat = false;
-        require(w.beeps - beepsBefore == static_cast<std::uint64_t>(s.beepcount), "one click");
-        require(within(w.interval, 171, 60000), "interval within 171..60000 ms");
+        require(w.beepsSounded() - beepsBefore == static_cast<std::uint64_t>(s.beepcount),
+                "one click");
+        require(within(w.timerInterval(), 171, 60000), "interval within 171..60000 ms");
         require(within(s.beat, 1, s.beatsperbar), "beat within 1..beatsperbar");
         require(s.bar == 0 || within(s.bar, -s.introbars, s.piecelength), "bar within its pass");
         require(within(s.repeatcount, 1, s.repeattotal), "repeatcount within 1..repeattotal");
         const double speed = s.baserate * 60;
         const double highest = overshootAllowed ? 350 : s.maxbpm;
         require(within(speed, 1 - 1e-9, highest + 1e-9), "base speed within 1..maximum");
-        for (const std::string& label : w.labels)
+        for (const std::string& label : w.captions())
             require(tavro::fuzz::isWellFormedLabel(label), "labels hold well-formed numbers", label);
     }
 };
@@ -130,15 +121,15 @@ struct TickChecker {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const Input in = splitInput(data, size);
     const std::uint8_t* h = in.header;
-    FuzzWindow w;
+    HeadlessWindow w;
     Metronome m(w);
     m.Form_Load();
     TickChecker ticks;
 
     const int wanted = h[0] & 3;
     if (wanted != 0) {
-        w.options = {false, false, false, (h[1] & 1) == 0, (h[1] & 1) != 0};
-        w.options[((h[1] >> 1) & 3) % 3] = true;
+        w.turnOptionOn((h[1] & 1) != 0 ? Option::IncSkip : Option::IncLinear);
+        w.turnOptionOn(static_cast<Option>(((h[1] >> 1) & 3) % 3));
         m.Command2_Click();
         const int earlier = (h[2] | h[3] << 8) % 512;
         for (int i = 0; i < earlier; ++i) ticks.expire(m, w);
@@ -157,8 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     for (std::size_t b = 0; b < 7; ++b)
-        if (in.hasText[b]) w.boxes[b] = in.texts[b];
-    for (std::size_t o = 0; o < 5; ++o) w.options[o] = (h[4] >> o) & 1;
+        if (in.hasText[b]) w.typeBoxText(static_cast<Box>(b), in.texts[b]);
+    for (std::size_t o = 0; o < 5; ++o) w.setOptionOn(static_cast<Option>(o), (h[4] >> o) & 1);
     if (press(m, w)) ticks = TickChecker{};
 
     const int burst = (h[5] | h[6] << 8) % 1024;

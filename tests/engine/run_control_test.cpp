@@ -1,6 +1,6 @@
+#include "engine/headless_window.h"
 #include "engine/metronome.h"
 #include "engine/rounding.h"
-#include "fake_window.h"
 
 #include <gtest/gtest.h>
 
@@ -13,21 +13,21 @@ namespace {
 // run stood: none of this shows until the next START, so only the state tells.
 TEST(RunControl, StopResetsTheCountsAndKeepsTheRest)
 {
-    test::FakeWindow window;
+    HeadlessWindow window;
     Metronome engine(window);
     engine.Form_Load();
-    window.choose(Option::IncSkip);
-    window.box(Box::Length) = "1";
-    window.box(Box::Intro) = "0";
-    window.box(Box::Repeat) = "1";
-    window.box(Box::MaxSpeed) = "90";
+    window.turnOptionOn(Option::IncSkip);
+    window.typeBoxText(Box::Length, "1");
+    window.typeBoxText(Box::Intro, "0");
+    window.typeBoxText(Box::Repeat, "1");
+    window.typeBoxText(Box::MaxSpeed, "90");
     engine.Command2_Click();
     for (int i = 0; i < 15; ++i)
         engine.Timer1_Timer();  // 60, 90 (landing), 65, 90 (landing), ...
     const MetronomeState running = engine.state();
     ASSERT_GT(running.skipcount, 0);
     ASSERT_NE(running.stepphase, 1);
-    const auto labels = window.labels;
+    const auto captions = window.captions();
 
     engine.Command3_Click();
     engine.Command3_Click();  // twice is the same as once
@@ -40,7 +40,7 @@ TEST(RunControl, StopResetsTheCountsAndKeepsTheRest)
     EXPECT_EQ(s.bar, running.bar);
     EXPECT_EQ(s.baserate, running.baserate);
     EXPECT_EQ(s.stepbpm, running.stepbpm);
-    EXPECT_EQ(window.labels, labels);
+    EXPECT_EQ(window.captions(), captions);
 }
 
 TEST(Rounding, HalvesGoToTheEvenNeighbourAndIntervalsStayProgrammable)

@@ -1,46 +1,41 @@
+#include "engine/headless_window.h"
 #include "engine/metronome.h"
-#include "fake_window.h"
+#include "tests/support/inexact_maxima.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
-#include <set>
 #include <string>
 
 namespace tavro {
 namespace {
 
-using test::FakeWindow;
-
 // A skip plan whose speed steps come every second beat: 2/4, one bar, no
 // introduction, one pass per speed.
-void startSkipPlan(FakeWindow& window, Metronome& engine, int start, int max)
+void startSkipPlan(HeadlessWindow& window, Metronome& engine, int start, int max)
 {
     engine.Form_Load();
-    window.choose(Option::TwoFour);
-    window.choose(Option::IncSkip);
-    window.boxes = {"1", "0", "1", std::to_string(start), std::to_string(max), "40", "60"};
+    window.turnOptionOn(Option::TwoFour);
+    window.turnOptionOn(Option::IncSkip);
+    window.typeBoxTexts({"1", "0", "1", std::to_string(start), std::to_string(max), "40", "60"});
     engine.Command2_Click();
-    ASSERT_EQ(window.messages, 0);
+    ASSERT_EQ(window.messagesShown(), 0);
 }
 
-// A landing counts only when the base equals max / 60 exactly, which a capped step,
-// (max - 1) / 60 + 1 / 60, misses for these maxima: there the ordinary return follows
-// every landing, and the speed alternates for good.
+// A landing counts only when the base equals max / 60 exactly, which a capped step
+// misses for the inexact maxima and hits for every other maximum START accepts.
 TEST(TempoProgram, LandingsCountOnlyOnMaximaThatACappedStepHitsExactly)
 {
-    const std::set<int> inexact{62,  66,  70,  74,  77,  81,  85,  89,  92,  96,  100, 104, 107,
-                                111, 115, 119, 124, 132, 139, 147, 154, 162, 169, 177, 184, 192,
-                                199, 207, 214, 222, 229, 237, 248, 263, 278, 293, 308, 323, 338};
     for (int max = 60; max <= 350; ++max) {
-        FakeWindow window;
+        HeadlessWindow window;
         Metronome engine(window);
         // Starting close below the maximum, the skips soon pass it and get capped.
         startSkipPlan(window, engine, std::clamp(max - 30, 30, 250), max);
         for (int tick = 0; tick < 81; ++tick)
             engine.Timer1_Timer();
-        EXPECT_EQ(engine.state().skipcount == 0, inexact.count(max) == 1) << "maximum " << max;
+        const bool inexact = std::ranges::count(test::kInexactMaxima, max) == 1;
+        EXPECT_EQ(engine.state().skipcount == 0, inexact) << "maximum " << max;
     }
 }
 
@@ -53,19 +48,19 @@ TEST(TempoProgram, RandomRunsKeepIntervalAndBeatInRange)
     const char* maxima[] = {"60", "62", "170", "350", "100"};
     const char* linears[] = {"1", "5", "40", "", "10"};
     const char* skips[] = {"10", "60", "45", "x", "30"};
-    FakeWindow window;
+    HeadlessWindow window;
     Metronome engine(window);
     engine.Form_Load();
-    window.box(Box::Length) = "1";
-    window.box(Box::Intro) = "0";
-    window.box(Box::Repeat) = "1";
+    window.typeBoxText(Box::Length, "1");
+    window.typeBoxText(Box::Intro, "0");
+    window.typeBoxText(Box::Repeat, "1");
     for (int round = 0; round < 3000; ++round) {
-        window.choose(static_cast<Option>(random() % 3));
-        window.choose(static_cast<Option>(3 + random() % 2));
-        window.box(Box::StartSpeed) = starts[random() % 5];
-        window.box(Box::MaxSpeed) = maxima[random() % 5];
-        window.box(Box::Linear) = linears[random() % 5];
-        window.box(Box::Skip) = skips[random() % 5];
+        window.turnOptionOn(static_cast<Option>(random() % 3));
+        window.turnOptionOn(static_cast<Option>(3 + random() % 2));
+        window.typeBoxText(Box::StartSpeed, starts[random() % 5]);
+        window.typeBoxText(Box::MaxSpeed, maxima[random() % 5]);
+        window.typeBoxText(Box::Linear, linears[random() % 5]);
+        window.typeBoxText(Box::Skip, skips[random() % 5]);
         if (random() % 4 == 0)
             engine.Command3_Click();
         engine.Command2_Click();
@@ -75,8 +70,8 @@ TEST(TempoProgram, RandomRunsKeepIntervalAndBeatInRange)
             const MetronomeState& s = engine.state();
             if (!s.running)
                 continue;
-            ASSERT_GE(window.interval, 171);
-            ASSERT_LE(window.interval, 60000);
+            ASSERT_GE(window.timerInterval(), 171);
+            ASSERT_LE(window.timerInterval(), 60000);
             ASSERT_GE(s.beat, 1);
             ASSERT_LE(s.beat, s.beatsperbar);
         }

@@ -11,12 +11,13 @@
 #include <chrono>
 #include <iostream>
 #include <string>
-#include <tuple>
 #include <vector>
 
+#include "engine/default_settings.h"
+#include "engine/headless_window.h"
 #include "engine/metronome.h"
 #include "engine/rounding.h"
-#include "headless_window.h"
+#include "tests/support/inexact_maxima.h"
 #include "tests/support/label_text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -41,28 +42,23 @@ struct Plan {
     Settles settles;
 };
 
-// The maxima for which a capped landing is never exactly maxbpm / 60, so every landing
-// is followed by the ordinary return and the speed alternates for good.
-constexpr int kInexactMaxima[] = {62,  66,  70,  74,  77,  81,  85,  89,  92,  96,
-                                  100, 104, 107, 111, 115, 119, 124, 132, 139, 147,
-                                  154, 162, 169, 177, 184, 192, 199, 207, 214, 222,
-                                  229, 237, 248, 263, 278, 293, 308, 323, 338};
-
 // The special cases of a few beats each are the golden traces'; these are the plans
 // whose long stretches matter: the extremes of speed and length, and every maximum.
 std::vector<Plan> dayOfPlans() {
     using S = Settles;
+    const auto& d = DefaultSettings::boxTexts;
+    const std::array<std::string, 7> defaults{d[0], d[1], d[2], d[3], d[4], d[5], d[6]};
     std::vector<Plan> plans{
-        {"linear defaults", Option::FourFour, false, {"4", "2", "2", "60", "300", "5", "30"}, S::OnMaximum},
+        {"linear defaults", Option::FourFour, false, defaults, S::OnMaximum},
         {"linear 30 to 350 by 1", Option::ThreeFour, false, {"1", "0", "1", "30", "350", "1", "10"}, S::OnMaximum},
         {"linear half intro bar", Option::ThreeFour, false, {"2", "5E-1", "1", "100", "170", "7", "30"}, S::OnMaximum},
         {"linear longest piece", Option::FourFour, false, {"999", "8", "999", "30", "350", "40", "60"}, S::Anywhere},
         {"skip down to 1", Option::TwoFour, true, {"1", "0", "1", "30", "60", "1", "60"}, S::OnMaximum},
         {"skip 250 to 350", Option::ThreeFour, true, {"1", "1", "1", "250", "350", "1", "60"}, S::OnMaximum},
-        {"skip defaults", Option::FourFour, true, {"4", "2", "2", "60", "300", "5", "30"}, S::OnMaximum},
+        {"skip defaults", Option::FourFour, true, defaults, S::OnMaximum},
     };
-    for (std::size_t i = 0; i < std::size(kInexactMaxima); ++i) {
-        const int maximum = kInexactMaxima[i];
+    for (std::size_t i = 0; i < test::kInexactMaxima.size(); ++i) {
+        const int maximum = test::kInexactMaxima[i];
         const int skip = 10 + static_cast<int>(i * 13 % 51);
         const int linear = 1 + static_cast<int>(i * 7) % std::min(40, skip - 1);
         const int start = std::clamp(maximum - 2 * skip, 30, 250);
@@ -74,13 +70,6 @@ std::vector<Plan> dayOfPlans() {
     return plans;
 }
 
-// Every run value but the two option choices, which a refused START does take.
-auto runValues(const MetronomeState& s) {
-    return std::tie(s.piecelength, s.running, s.repeatcount, s.skipcount, s.stopped, s.maxbpm,
-                    s.beepcount, s.stepphase, s.baserate, s.stepbpm, s.beat, s.bar, s.introbars,
-                    s.repeattotal, s.startbpm, s.linearinc, s.skipinc);
-}
-
 // A metronome in a window without a screen, and the checks made after every beat.
 struct Practice {
     Practice() { metronome_.Form_Load(); }
@@ -88,7 +77,7 @@ struct Practice {
 
     void choose(const Plan& plan) {
         plan_ = &plan;
-        for (std::size_t b = 0; b < 7; ++b) window_.typeBoxText(static_cast<Box>(b), plan.texts[b]);
+        window_.typeBoxTexts(plan.texts);
         window_.turnOptionOn(plan.signature);
         window_.turnOptionOn(plan.skip ? Option::IncSkip : Option::IncLinear);
     }
@@ -162,8 +151,7 @@ struct Practice {
                       std::to_string(beats_);
     }
 
-    std::ostream discard_{nullptr};
-    trace::HeadlessWindow window_{discard_};
+    HeadlessWindow window_;
     Metronome metronome_{window_};
     const Plan* plan_ = nullptr;
     std::string failure;

@@ -21,7 +21,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <tuple>
 
 // A user who clicks everything, in every state of the program: random texts typed and
 // pasted into the boxes, every button, option and menu item, the help window's buttons,
@@ -93,14 +92,6 @@ int countTopLevel(const QMetaObject& type)
 {
     const QWidgetList all = QApplication::topLevelWidgets();
     return int(std::count_if(all.begin(), all.end(), [&](QWidget* w) { return w->inherits(type.className()); }));
-}
-
-// The run values a refused START leaves alone: all but the two option choices.
-auto runValues(const MetronomeState& s)
-{
-    return std::make_tuple(s.piecelength, s.running, s.repeatcount, s.skipcount, s.stopped,
-                           s.maxbpm, s.stepphase, s.baserate, s.stepbpm, s.beat, s.bar,
-                           s.introbars, s.repeattotal, s.startbpm, s.linearinc, s.skipinc);
 }
 
 // One program from start to end: the main window on a fake clock whose beats the user

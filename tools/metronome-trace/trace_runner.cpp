@@ -4,11 +4,15 @@
 #include <string>
 #include <type_traits>
 
+#include "trace_names.h"
+#include "trace_quote.h"
+
 namespace tavro::trace {
 
 namespace {
 
-void writeNumber(std::ostream& out, std::uint64_t value) {
+template <typename Integer>
+void writeNumber(std::ostream& out, Integer value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out.write(digits, end - digits);
@@ -16,9 +20,7 @@ void writeNumber(std::ostream& out, std::uint64_t value) {
 
 }  // namespace
 
-TracePlayer::TracePlayer(std::ostream& out) : out_(out), window_(out), metronome_(window_) {
-    metronome_.Form_Load();
-}
+TracePlayer::TracePlayer(std::ostream& out) : out_(out) { metronome_.Form_Load(); }
 
 bool TracePlayer::play(const Command& command) {
     std::visit(
@@ -72,6 +74,22 @@ void TracePlayer::expire(std::uint32_t count) {
     }
 }
 
+void TracePlayer::boxTextSet(Box box, const std::string& text) {
+    out_ << "text " << nameOf(kBoxNames, box) << ' ' << quoteText(text) << '\n';
+}
+
+void TracePlayer::timerIntervalSet(std::int32_t milliseconds) {
+    out_ << "interval ";
+    writeNumber(out_, milliseconds);
+    out_ << '\n';
+}
+
+void TracePlayer::messageShown(const std::string& text, const std::string& title) {
+    out_ << "message " << quoteText(text) << " title " << quoteText(title) << '\n';
+}
+
+void TracePlayer::programEnded() { out_ << "quit\n"; }
+
 void TracePlayer::writeBeatLine(std::uint64_t beeps) {
     out_ << "tick ";
     writeNumber(out_, expiries_);
@@ -85,13 +103,6 @@ void TracePlayer::writeBeatLine(std::uint64_t beeps) {
     out_ << '\n';
 }
 
-void playCommands(const std::vector<Command>& commands, std::ostream& out) {
-    TracePlayer player(out);
-    for (const Command& command : commands) {
-        if (!player.play(command)) return;
-    }
-}
-
 int runTraceScript(std::string_view script, std::ostream& out, std::ostream& err) {
     const ParsedScript parsed = parseScript(script);
     if (parsed.error) {
@@ -99,7 +110,10 @@ int runTraceScript(std::string_view script, std::ostream& out, std::ostream& err
             << parsed.error->reason << '\n';
         return 2;
     }
-    playCommands(parsed.commands, out);
+    TracePlayer player(out);
+    for (const Command& command : parsed.commands) {
+        if (!player.play(command)) break;
+    }
     out.flush();
     return 0;
 }

@@ -3,17 +3,19 @@
 #include <cstdint>
 #include <ostream>
 #include <string_view>
-#include <vector>
 
+#include "engine/headless_window.h"
 #include "engine/metronome.h"
-#include "headless_window.h"
 #include "trace_script.h"
 
 namespace tavro::trace {
 
+// The window the player plays on, by the name the window tests give it.
+using tavro::HeadlessWindow;
+
 // A freshly loaded main window with its engine, played one command at a time; the
 // trace goes to `out` as the effects happen.
-class TracePlayer {
+class TracePlayer final : private WindowEffects {
 public:
     explicit TracePlayer(std::ostream& out);
     TracePlayer(const TracePlayer&) = delete;
@@ -23,9 +25,7 @@ public:
     // more may be played.
     bool play(const Command& command);
 
-    std::uint64_t expiries() const { return expiries_; }
     const HeadlessWindow& window() const { return window_; }
-    const Metronome& metronome() const { return metronome_; }
 
 private:
     void click(Button button);
@@ -33,14 +33,17 @@ private:
     void expire(std::uint32_t count);
     void writeBeatLine(std::uint64_t beeps);
 
+    // The engine's effects on the window, one trace line each.
+    void boxTextSet(Box box, const std::string& text) override;
+    void timerIntervalSet(std::int32_t milliseconds) override;
+    void messageShown(const std::string& text, const std::string& title) override;
+    void programEnded() override;
+
     std::ostream& out_;
-    HeadlessWindow window_;
-    Metronome metronome_;
+    HeadlessWindow window_{this};
+    Metronome metronome_{window_};
     std::uint64_t expiries_ = 0;  // every expiry since the script began, idle ones too
 };
-
-// Plays every command until the end or until QUIT.
-void playCommands(const std::vector<Command>& commands, std::ostream& out);
 
 // The whole tool: reads `script` first; a bad script writes one line to `err`, nothing
 // to `out`, and gives 2; otherwise it plays the script to `out` and gives 0.
