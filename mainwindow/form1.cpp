@@ -56,14 +56,14 @@ Form1::Form1(Form1Services services) : timeline_(services.clock)
 
     // Timer1 counts from the creation of the window; only the end of the program stops it.
     // Timer1 runs on the sound stream's clock while one plays, else on the monotonic one.
-    timer1_ = new BeatTimer(this, services.timerDelivery, [this] { return timeline_.now(); });
+    timer1_ = new playback::BeatTimer(this, services.timerDelivery, [this] { return timeline_.now(); });
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setLookahead(kBeatLookahead);
     timer1_->start(kTimer1DesignInterval);
 
     std::function<void()> bell = services.beep ? std::move(services.beep) : [] { QApplication::beep(); };
-    clickPlayer_ = new ClickPlayer(services.sound, timeline_, bell, this);
-    connect(clickPlayer_, &ClickPlayer::fellBackToBell, this, &Form1::tellSoundFellBack);
+    clickPlayer_ = new playback::ClickPlayer(services.sound, timeline_, bell, this);
+    connect(clickPlayer_, &playback::ClickPlayer::fellBackToBell, this, &Form1::tellSoundFellBack);
 
     QtWindowOps::Services platform;
     platform.beep = bell;
@@ -136,8 +136,8 @@ void Form1::connectHandlers()
         clickPlayer_->close();
     });
     connect(controls_.Command4, &QPushButton::clicked, this, handler(&Metronome::Command4_Click));
-    connect(timer1_, &BeatTimer::expired, this, &Form1::countBeat);
-    connect(timer1_, &BeatTimer::rescheduled, this, &Form1::foreseeNextBeat);
+    connect(timer1_, &playback::BeatTimer::expired, this, &Form1::countBeat);
+    connect(timer1_, &playback::BeatTimer::rescheduled, this, &Form1::foreseeNextBeat);
 
     // Choosing a checkable item toggles its mark first; the handler then sets all three.
     auto volume = [](VolumeItem item) { return static_cast<std::size_t>(item); };
@@ -153,7 +153,7 @@ void Form1::connectHandlers()
 
 void Form1::countBeat()
 {
-    const BeatClock::time_point beat = timer1_->beatTime();
+    const playback::BeatClock::time_point beat = timer1_->beatTime();
     ops_->beginBeat();
     metronome_->Timer1_Timer();
     const QtWindowOps::CountedBeat counted = ops_->endBeat();
@@ -161,7 +161,7 @@ void Form1::countBeat()
     showBeatAt(beat, counted);
 }
 
-void Form1::showBeatAt(BeatClock::time_point beat, const QtWindowOps::CountedBeat& counted)
+void Form1::showBeatAt(playback::BeatClock::time_point beat, const QtWindowOps::CountedBeat& counted)
 {
     // The labels change when the beat is heard, so eye and ear agree.
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(beat - timeline_.now());

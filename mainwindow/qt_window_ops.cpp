@@ -1,7 +1,7 @@
 #include "mainwindow/qt_window_ops.h"
 
-#include "mainwindow/beat_timer.h"
 #include "mainwindow/message_box.h"
+#include "playback/beat_timer.h"
 
 #include <QAction>
 #include <QLabel>
@@ -11,7 +11,7 @@
 namespace tavro::ui {
 
 QtWindowOps::QtWindowOps(const Form1Controls& controls,
-                         const std::array<QAction*, 3>& volumeItems, BeatTimer& timer,
+                         const std::array<QAction*, 3>& volumeItems, playback::BeatTimer& timer,
                          QWidget* dialogParent, Services services)
     : controls_(controls),
       volumeItems_(volumeItems),

@@ -11,9 +11,11 @@
 class QAction;
 class QWidget;
 
-namespace tavro::ui {
-
+namespace tavro::playback {
 class BeatTimer;
+}
+
+namespace tavro::ui {
 
 // The engine's window operations on the real widgets of the main window.
 class QtWindowOps : public WindowOps {
@@ -24,7 +26,7 @@ public:
     };
 
     QtWindowOps(const Form1Controls& controls, const std::array<QAction*, 3>& volumeItems,
-                BeatTimer& timer, QWidget* dialogParent, Services services);
+                playback::BeatTimer& timer, QWidget* dialogParent, Services services);
 
     std::string boxText(Box box) const override;
     void setBoxText(Box box, const std::string& text) override;
@@ -55,7 +57,7 @@ public:
 private:
     const Form1Controls& controls_;
     std::array<QAction*, 3> volumeItems_;
-    BeatTimer& timer_;
+    playback::BeatTimer& timer_;
     QWidget* dialogParent_;
     Services services_;
     std::optional<CountedBeat> counting_;

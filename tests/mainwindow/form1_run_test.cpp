@@ -76,7 +76,7 @@ void startOnTheRealClock(tavro::ui::Form1& form)
 TEST(Form1OnTheRealClock, TicksArriveWhileTheAboutBoxIsOpen)
 {
     int beeps = 0;
-    tavro::ui::Form1 form({.beep = [&beeps] { ++beeps; }, .sound = tavro::ui::ClickPlayer::Output::SystemBell});
+    tavro::ui::Form1 form({.beep = [&beeps] { ++beeps; }, .sound = tavro::playback::ClickPlayer::Output::SystemBell});
     startOnTheRealClock(form);
 
     const QLabel* beat = form.findChild<QLabel*>("beatlabel");

@@ -1,4 +1,4 @@
-#include "mainwindow/click_player.h"
+#include "playback/click_player.h"
 
 #include "audio/audio_output.h"
 
@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace tavro::ui {
+namespace tavro::playback {
 
 ClickPlayer::ClickPlayer(Output output, AudioTimeline& timeline, std::function<void()> bell,
                          QObject* parent)
@@ -122,4 +122,4 @@ void ClickPlayer::ringBellAt(time_point beat, int beeps)
     QTimer::singleShot(wait, Qt::PreciseTimer, this, ring);
 }
 
-}  // namespace tavro::ui
+}  // namespace tavro::playback
