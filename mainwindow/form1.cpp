@@ -5,6 +5,7 @@
 #include "mainwindow/app_icon.h"
 #include "mainwindow/message_box.h"
 #include "mainwindow/window_fonts.h"
+#include "playback/run_at.h"
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
 
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 
 namespace tavro::ui {
 
@@ -70,7 +70,8 @@ Form1::Form1(Form1Services services) : timeline_(services.clock)
     platform.endProgram = [this] { endProgram(); };
     ops_ = std::make_unique<QtWindowOps>(controls_, volumeItems_, *timer1_, this,
                                          std::move(platform));
-    metronome_ = std::make_unique<Metronome>(*ops_);
+    recorder_ = std::make_unique<playback::BeatRecorder>(*ops_);
+    metronome_ = std::make_unique<Metronome>(*recorder_);
     connectHandlers();
 
     // The client area has its design size below the menu bar; it may be resized freely.
@@ -154,28 +155,17 @@ void Form1::connectHandlers()
 void Form1::countBeat()
 {
     const playback::BeatClock::time_point beat = timer1_->beatTime();
-    ops_->beginBeat();
-    metronome_->Timer1_Timer();
-    const QtWindowOps::CountedBeat counted = ops_->endBeat();
+    const playback::RecordedBeat counted =
+        recorder_->record([this] { metronome_->Timer1_Timer(); });
     clickPlayer_->playBeat(beat, counted.beeps);
-    showBeatAt(beat, counted);
-}
-
-void Form1::showBeatAt(playback::BeatClock::time_point beat, const QtWindowOps::CountedBeat& counted)
-{
     // The labels change when the beat is heard, so eye and ear agree.
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(beat - timeline_.now());
-    if (wait.count() <= 0) {
-        ops_->showCaptions(counted);
-        return;
-    }
-    QTimer::singleShot(wait, Qt::PreciseTimer, this, [this, counted] { ops_->showCaptions(counted); });
+    playback::runAt(timeline_, beat, this, [this, counted] { counted.showOn(*ops_); });
 }
 
 void Form1::foreseeNextBeat()
 {
-    const MetronomeState& state = metronome_->state();
-    clickPlayer_->expectBeat(timer1_->nextDeadline(), state.running ? state.beepcount : 0);
+    clickPlayer_->expectBeat(timer1_->nextDeadline(),
+                             playback::comingBeatBeeps(metronome_->state()));
 }
 
 void Form1::tellSoundFellBack(const QString& reason)

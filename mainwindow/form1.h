@@ -5,6 +5,7 @@
 #include "mainwindow/form1_controls.h"
 #include "mainwindow/qt_window_ops.h"
 #include "playback/audio_timeline.h"
+#include "playback/beat_recorder.h"
 #include "playback/beat_timer.h"
 #include "playback/click_player.h"
 
@@ -40,10 +41,8 @@ public:
     ~Form1() override;
 
     const Metronome& metronome() const { return *metronome_; }
-    const QtWindowOps& windowOps() const { return *ops_; }
     const Form1Controls& controls() const { return controls_; }
     playback::BeatTimer& timer1() { return *timer1_; }
-    playback::ClickPlayer& clickPlayer() { return *clickPlayer_; }
     const playback::BeatTimer& timer1() const { return *timer1_; }
     HelpWindow* helpWindow() const { return helpWindow_.data(); }
 
@@ -59,7 +58,6 @@ private:
     void buildMenus();
     void connectHandlers();
     void countBeat();
-    void showBeatAt(playback::BeatClock::time_point beat, const QtWindowOps::CountedBeat& counted);
     void foreseeNextBeat();
     void tellSoundFellBack(const QString& reason);
     void mnuinstruct_Click();
@@ -78,6 +76,8 @@ private:
     playback::ClickPlayer* clickPlayer_ = nullptr;
     bool soundNoticeShown_ = false;
     std::unique_ptr<QtWindowOps> ops_;
+    // The engine's window: the widgets, with each beat held until it is heard.
+    std::unique_ptr<playback::BeatRecorder> recorder_;
     std::unique_ptr<Metronome> metronome_;
     QPointer<HelpWindow> helpWindow_;
     bool ended_ = false;

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <functional>
-#include <optional>
 #include <string>
 
 class QAction;
@@ -17,7 +16,8 @@ class BeatTimer;
 
 namespace tavro::ui {
 
-// The engine's window operations on the real widgets of the main window.
+// The engine's window operations on the real widgets of the main window: each one takes
+// effect at once.
 class QtWindowOps : public WindowOps {
 public:
     struct Services {
@@ -39,30 +39,12 @@ public:
     void beep() override;
     void endProgram() override;
 
-    // What a beat changed, held back while it was counted: the beat is shown and heard
-    // at its own time, which comes a little after its handler has run.
-    struct CountedBeat {
-        int beeps = 0;
-        std::array<std::optional<std::string>, 6> captions;  // by StatusLabel
-    };
-    // Between these two calls captions and beeps are collected instead of shown.
-    void beginBeat();
-    CountedBeat endBeat();
-    void showCaptions(const CountedBeat& beat);
-
-    // The text and title of the last message box opened, as built (carriage returns kept).
-    const std::string& lastMessageText() const { return lastMessageText_; }
-    const std::string& lastMessageTitle() const { return lastMessageTitle_; }
-
 private:
     const Form1Controls& controls_;
     std::array<QAction*, 3> volumeItems_;
     playback::BeatTimer& timer_;
     QWidget* dialogParent_;
     Services services_;
-    std::optional<CountedBeat> counting_;
-    std::string lastMessageText_;
-    std::string lastMessageTitle_;
 };
 
 }  // namespace tavro::ui
