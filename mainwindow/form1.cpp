@@ -5,6 +5,7 @@
 #include "mainwindow/app_icon.h"
 #include "mainwindow/message_box.h"
 #include "mainwindow/window_fonts.h"
+#include "playback/run_at.h"
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
 
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 
 namespace tavro::ui {
 
@@ -56,21 +56,22 @@ Form1::Form1(Form1Services services) : timeline_(services.clock)
 
     // Timer1 counts from the creation of the window; only the end of the program stops it.
     // Timer1 runs on the sound stream's clock while one plays, else on the monotonic one.
-    timer1_ = new BeatTimer(this, services.timerDelivery, [this] { return timeline_.now(); });
+    timer1_ = new playback::BeatTimer(this, services.timerDelivery, [this] { return timeline_.now(); });
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setLookahead(kBeatLookahead);
     timer1_->start(kTimer1DesignInterval);
 
     std::function<void()> bell = services.beep ? std::move(services.beep) : [] { QApplication::beep(); };
-    clickPlayer_ = new ClickPlayer(services.sound, timeline_, bell, this);
-    connect(clickPlayer_, &ClickPlayer::fellBackToBell, this, &Form1::tellSoundFellBack);
+    clickPlayer_ = new playback::ClickPlayer(services.sound, timeline_, bell, this);
+    connect(clickPlayer_, &playback::ClickPlayer::fellBackToBell, this, &Form1::tellSoundFellBack);
 
     QtWindowOps::Services platform;
     platform.beep = bell;
     platform.endProgram = [this] { endProgram(); };
     ops_ = std::make_unique<QtWindowOps>(controls_, volumeItems_, *timer1_, this,
                                          std::move(platform));
-    metronome_ = std::make_unique<Metronome>(*ops_);
+    recorder_ = std::make_unique<playback::BeatRecorder>(*ops_);
+    metronome_ = std::make_unique<Metronome>(*recorder_);
     connectHandlers();
 
     // The client area has its design size below the menu bar; it may be resized freely.
@@ -136,8 +137,8 @@ void Form1::connectHandlers()
         clickPlayer_->close();
     });
     connect(controls_.Command4, &QPushButton::clicked, this, handler(&Metronome::Command4_Click));
-    connect(timer1_, &BeatTimer::expired, this, &Form1::countBeat);
-    connect(timer1_, &BeatTimer::rescheduled, this, &Form1::foreseeNextBeat);
+    connect(timer1_, &playback::BeatTimer::expired, this, &Form1::countBeat);
+    connect(timer1_, &playback::BeatTimer::rescheduled, this, &Form1::foreseeNextBeat);
 
     // Choosing a checkable item toggles its mark first; the handler then sets all three.
     auto volume = [](VolumeItem item) { return static_cast<std::size_t>(item); };
@@ -153,29 +154,18 @@ void Form1::connectHandlers()
 
 void Form1::countBeat()
 {
-    const BeatClock::time_point beat = timer1_->beatTime();
-    ops_->beginBeat();
-    metronome_->Timer1_Timer();
-    const QtWindowOps::CountedBeat counted = ops_->endBeat();
+    const playback::BeatClock::time_point beat = timer1_->beatTime();
+    const playback::RecordedBeat counted =
+        recorder_->record([this] { metronome_->Timer1_Timer(); });
     clickPlayer_->playBeat(beat, counted.beeps);
-    showBeatAt(beat, counted);
-}
-
-void Form1::showBeatAt(BeatClock::time_point beat, const QtWindowOps::CountedBeat& counted)
-{
     // The labels change when the beat is heard, so eye and ear agree.
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(beat - timeline_.now());
-    if (wait.count() <= 0) {
-        ops_->showCaptions(counted);
-        return;
-    }
-    QTimer::singleShot(wait, Qt::PreciseTimer, this, [this, counted] { ops_->showCaptions(counted); });
+    playback::runAt(timeline_, beat, this, [this, counted] { counted.showOn(*ops_); });
 }
 
 void Form1::foreseeNextBeat()
 {
-    const MetronomeState& state = metronome_->state();
-    clickPlayer_->expectBeat(timer1_->nextDeadline(), state.running ? state.beepcount : 0);
+    clickPlayer_->expectBeat(timer1_->nextDeadline(),
+                             playback::comingBeatBeeps(metronome_->state()));
 }
 
 void Form1::tellSoundFellBack(const QString& reason)

@@ -2,11 +2,12 @@
 
 #include "engine/metronome.h"
 #include "help/help_window.h"
-#include "mainwindow/audio_timeline.h"
-#include "mainwindow/beat_timer.h"
-#include "mainwindow/click_player.h"
 #include "mainwindow/form1_controls.h"
 #include "mainwindow/qt_window_ops.h"
+#include "playback/audio_timeline.h"
+#include "playback/beat_recorder.h"
+#include "playback/beat_timer.h"
+#include "playback/click_player.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -23,9 +24,9 @@ namespace tavro::ui {
 // What the main window takes from the platform; the defaults are the real ones.
 struct Form1Services {
     std::function<void()> beep;  // the system bell; empty: QApplication::beep
-    BeatTimer::Delivery timerDelivery = BeatTimer::Delivery::Automatic;
-    BeatTimer::Clock clock = &BeatClock::now;  // the monotonic clock
-    ClickPlayer::Output sound = ClickPlayer::Output::Stream;
+    playback::BeatTimer::Delivery timerDelivery = playback::BeatTimer::Delivery::Automatic;
+    playback::BeatTimer::Clock clock = &playback::BeatClock::now;  // the monotonic clock
+    playback::ClickPlayer::Output sound = playback::ClickPlayer::Output::Stream;
 };
 
 // The program's main window: settings, run buttons, status and the menus, wired to the
@@ -40,11 +41,9 @@ public:
     ~Form1() override;
 
     const Metronome& metronome() const { return *metronome_; }
-    const QtWindowOps& windowOps() const { return *ops_; }
     const Form1Controls& controls() const { return controls_; }
-    BeatTimer& timer1() { return *timer1_; }
-    ClickPlayer& clickPlayer() { return *clickPlayer_; }
-    const BeatTimer& timer1() const { return *timer1_; }
+    playback::BeatTimer& timer1() { return *timer1_; }
+    const playback::BeatTimer& timer1() const { return *timer1_; }
     HelpWindow* helpWindow() const { return helpWindow_.data(); }
 
 signals:
@@ -59,7 +58,6 @@ private:
     void buildMenus();
     void connectHandlers();
     void countBeat();
-    void showBeatAt(BeatClock::time_point beat, const QtWindowOps::CountedBeat& counted);
     void foreseeNextBeat();
     void tellSoundFellBack(const QString& reason);
     void mnuinstruct_Click();
@@ -73,11 +71,13 @@ private:
     std::array<QAction*, 3> volumeItems_{};  // mnuhigh, mnumedium, mnulow
     QAction* mnuinstruct_ = nullptr;
     QAction* mnuabout_ = nullptr;
-    AudioTimeline timeline_;
-    BeatTimer* timer1_ = nullptr;
-    ClickPlayer* clickPlayer_ = nullptr;
+    playback::AudioTimeline timeline_;
+    playback::BeatTimer* timer1_ = nullptr;
+    playback::ClickPlayer* clickPlayer_ = nullptr;
     bool soundNoticeShown_ = false;
     std::unique_ptr<QtWindowOps> ops_;
+    // The engine's window: the widgets, with each beat held until it is heard.
+    std::unique_ptr<playback::BeatRecorder> recorder_;
     std::unique_ptr<Metronome> metronome_;
     QPointer<HelpWindow> helpWindow_;
     bool ended_ = false;

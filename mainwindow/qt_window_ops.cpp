@@ -1,7 +1,7 @@
 #include "mainwindow/qt_window_ops.h"
 
-#include "mainwindow/beat_timer.h"
 #include "mainwindow/message_box.h"
+#include "playback/beat_timer.h"
 
 #include <QAction>
 #include <QLabel>
@@ -11,7 +11,7 @@
 namespace tavro::ui {
 
 QtWindowOps::QtWindowOps(const Form1Controls& controls,
-                         const std::array<QAction*, 3>& volumeItems, BeatTimer& timer,
+                         const std::array<QAction*, 3>& volumeItems, playback::BeatTimer& timer,
                          QWidget* dialogParent, Services services)
     : controls_(controls),
       volumeItems_(volumeItems),
@@ -35,32 +35,11 @@ bool QtWindowOps::optionOn(Option option) const { return controls_.option(option
 
 void QtWindowOps::setLabelCaption(StatusLabel label, const std::string& caption)
 {
-    if (counting_) {
-        counting_->captions.at(static_cast<std::size_t>(label)) = caption;
-        return;
-    }
     // Assistive technology reads the value itself, so the name follows the caption.
     QLabel* shown = controls_.statusLabel(label);
     const QString text = displayText(caption);
     shown->setText(text);
     shown->setAccessibleName(text);
-}
-
-void QtWindowOps::beginBeat() { counting_.emplace(); }
-
-QtWindowOps::CountedBeat QtWindowOps::endBeat()
-{
-    CountedBeat beat = counting_.value_or(CountedBeat{});
-    counting_.reset();
-    return beat;
-}
-
-void QtWindowOps::showCaptions(const CountedBeat& beat)
-{
-    for (std::size_t i = 0; i < beat.captions.size(); ++i) {
-        if (beat.captions[i])
-            setLabelCaption(static_cast<StatusLabel>(i), *beat.captions[i]);
-    }
 }
 
 void QtWindowOps::setVolumeChecked(VolumeItem item, bool checked)
@@ -74,18 +53,10 @@ void QtWindowOps::setTimerInterval(std::int32_t milliseconds) { timer_.setInterv
 
 void QtWindowOps::messageBox(const std::string& text, const std::string& title)
 {
-    lastMessageText_ = text;
-    lastMessageTitle_ = title;
     showMessageBox(dialogParent_, text, title);
 }
 
-void QtWindowOps::beep()
-{
-    if (counting_)
-        ++counting_->beeps;
-    else
-        services_.beep();
-}
+void QtWindowOps::beep() { services_.beep(); }
 
 void QtWindowOps::endProgram() { services_.endProgram(); }
 

@@ -58,7 +58,7 @@ inline SeenBox answerMessageBoxDuring(const std::function<void()>& action,
 // monotonic clock, expiries delivered on demand) and the beeps counted.
 class Form1Test : public ::testing::Test {
 protected:
-    using Clock = tavro::BeatClock;
+    using Clock = tavro::playback::BeatClock;
 
     Form1Test() : form(services()) {}
 
@@ -129,8 +129,8 @@ private:
     tavro::ui::Form1Services services()
     {
         return {.beep = [this] { ++beeps; },
-                .timerDelivery = tavro::ui::BeatTimer::Delivery::Manual,
+                .timerDelivery = tavro::playback::BeatTimer::Delivery::Manual,
                 .clock = [this] { return now; },
-                .sound = tavro::ui::ClickPlayer::Output::SystemBell};
+                .sound = tavro::playback::ClickPlayer::Output::SystemBell};
     }
 };

@@ -1,5 +1,7 @@
 #include "form1_fixture.h"
 
+#include "mainwindow/about_text.h"
+
 #include <QSignalSpy>
 
 // The run itself, label by label, is compared with metronome-trace's golden traces in
@@ -55,8 +57,7 @@ TEST_F(Form1RunTest, AboutShowsTenLines)
     const SeenBox seen = answerMessageBoxDuring([&] { item("mnuabout")->trigger(); });
     EXPECT_EQ(seen.title, "About");
     EXPECT_TRUE(seen.plainOk);
-    const QString built = QString::fromStdString(form.windowOps().lastMessageText());
-    const QStringList lines = built.split('\r');
+    const QStringList lines = QString::fromStdString(tavro::aboutText()).split('\r');
     ASSERT_EQ(lines.size(), 10);
     EXPECT_EQ(lines[0], "Tavro Metronome");
     for (int i = 0; i < 10; ++i)
@@ -76,7 +77,7 @@ void startOnTheRealClock(tavro::ui::Form1& form)
 TEST(Form1OnTheRealClock, TicksArriveWhileTheAboutBoxIsOpen)
 {
     int beeps = 0;
-    tavro::ui::Form1 form({.beep = [&beeps] { ++beeps; }, .sound = tavro::ui::ClickPlayer::Output::SystemBell});
+    tavro::ui::Form1 form({.beep = [&beeps] { ++beeps; }, .sound = tavro::playback::ClickPlayer::Output::SystemBell});
     startOnTheRealClock(form);
 
     const QLabel* beat = form.findChild<QLabel*>("beatlabel");

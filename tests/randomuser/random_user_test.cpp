@@ -32,6 +32,7 @@
 namespace {
 
 using namespace tavro;
+using namespace tavro::playback;
 using namespace tavro::ui;
 using Rng = std::mt19937_64;
 

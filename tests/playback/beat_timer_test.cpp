@@ -1,5 +1,5 @@
-#include "mainwindow/beat_schedule.h"
-#include "mainwindow/beat_timer.h"
+#include "playback/beat_schedule.h"
+#include "playback/beat_timer.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -9,9 +9,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using tavro::BeatClock;
-using tavro::nextBeatDeadline;
-using tavro::ui::BeatTimer;
+using tavro::playback::BeatClock;
+using tavro::playback::BeatTimer;
+using tavro::playback::nextBeatDeadline;
 
 const BeatClock::time_point t0 = BeatClock::time_point(10h);
 

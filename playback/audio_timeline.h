@@ -1,15 +1,15 @@
 #pragma once
 
-#include "mainwindow/beat_schedule.h"
+#include "playback/beat_schedule.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 
-namespace tavro::ui {
+namespace tavro::playback {
 
 // The clock Timer1 runs on. While a sound stream plays, it is the stream's frame counter
-// (what has been heard, 48 frames a millisecond), so beats placed on it stay on the
+// (what has been heard), so beats placed on it stay on the
 // stream's samples however the sound card's clock differs from the system's; otherwise
 // it runs on the system's monotonic clock. Changing between the two never makes it jump:
 // it carries on from where the other left off.
@@ -34,7 +34,6 @@ public:
     void followStream(time_point heardAt, PositionSource position);
     // The stream is gone: the clock carries on from the system's monotonic clock.
     void followSteady();
-    bool followsStream() const { return static_cast<bool>(position_); }
 
     // The stream frame at which a moment of the clock is heard (only while following a
     // stream). Whole milliseconds give exact frames.
@@ -44,9 +43,9 @@ private:
     SteadyClock steady_;
     // On the monotonic clock: this clock = steady + offset.
     BeatClock::duration offset_{0};
-    // On a stream: this clock = frameZero_ + frames heard / 48 kHz.
+    // On a stream: this clock = frameZero_ + frames heard / sample rate.
     PositionSource position_;
     time_point frameZero_{};
 };
 
-}  // namespace tavro::ui
+}  // namespace tavro::playback

@@ -1,8 +1,8 @@
-#include "mainwindow/beat_schedule.h"
+#include "playback/beat_schedule.h"
 
 #include <algorithm>
 
-namespace tavro {
+namespace tavro::playback {
 
 BeatClock::time_point nextBeatDeadline(BeatClock::time_point scheduled,
                                        std::chrono::milliseconds interval,
@@ -21,4 +21,4 @@ BeatClock::time_point nextBeatDeadline(BeatClock::time_point scheduled,
     return next;
 }
 
-}  // namespace tavro
+}  // namespace tavro::playback

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/beat_schedule.h"
+#include "playback/beat_schedule.h"
 
 #include <QObject>
 #include <QTimer>
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace tavro::ui {
+namespace tavro::playback {
 
 // The main window's beat clock (Timer1): a periodic timer whose expiries follow a fixed
 // grid on the monotonic clock, so a run keeps time however late each handler runs.
@@ -21,7 +21,7 @@ namespace tavro::ui {
 // - After a stall longer than an interval one late expiry is delivered and the missed
 //   grid points are skipped (see nextBeatDeadline).
 // - Deadlines lie on whole milliseconds of the clock, so a beat's deadline converts to an
-//   exact audio frame (48 frames a millisecond).
+//   exact audio frame.
 // - With a lookahead, each expiry is delivered that long before its deadline, so what
 //   its handler asks for can be prepared for the deadline itself (beatTime()).
 // - expired() is never emitted inside its own handler. It may be emitted inside other
@@ -57,16 +57,13 @@ public:
     // The deadline of the expiry being handled (valid inside expired()'s handlers).
     BeatClock::time_point beatTime() const { return expiryScheduled_; }
 
-    // The clock the deadlines are on.
-    BeatClock::time_point now() const { return clock_(); }
-
     // Delivers the expiry that is due next, as the precise timer does at its deadline.
     void expire();
 
 signals:
     void expired();
     // The next deadline has been set: after each expiry, a start or a new interval.
-    void rescheduled(tavro::BeatClock::time_point deadline);
+    void rescheduled(tavro::playback::BeatClock::time_point deadline);
 
 private:
     void arm();
@@ -88,4 +85,4 @@ private:
     BeatClock::time_point expiryScheduled_{};
 };
 
-}  // namespace tavro::ui
+}  // namespace tavro::playback

@@ -1,9 +1,9 @@
-#include "mainwindow/beat_timer.h"
+#include "playback/beat_timer.h"
 
 #include <algorithm>
 #include <chrono>
 
-namespace tavro::ui {
+namespace tavro::playback {
 
 namespace {
 
@@ -106,4 +106,4 @@ void BeatTimer::arm()
     timer_.start(std::max(remaining, std::chrono::milliseconds(0)));
 }
 
-}  // namespace tavro::ui
+}  // namespace tavro::playback

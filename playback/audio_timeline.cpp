@@ -1,16 +1,18 @@
-#include "mainwindow/audio_timeline.h"
+#include "playback/audio_timeline.h"
 
+#include "audio/click_schedule.h"
 
-namespace tavro::ui {
+namespace tavro::playback {
 
 namespace {
 
-constexpr std::int64_t kFramesPerSecond = 48000;
+using audio::kFramesPerMillisecond;
+using audio::kSampleRate;
 
 BeatClock::duration framesToDuration(double frames)
 {
     return std::chrono::duration_cast<BeatClock::duration>(
-        std::chrono::duration<double>(frames / kFramesPerSecond));
+        std::chrono::duration<double>(frames / kSampleRate));
 }
 
 }  // namespace
@@ -24,7 +26,7 @@ AudioTimeline::time_point AudioTimeline::now() const
     // Between two samples of the played position the stream goes on at its nominal rate.
     const Position p = position_();
     const double elapsed = std::chrono::duration<double>(steady_() - p.at).count();
-    return frameZero_ + framesToDuration(static_cast<double>(p.frames) + elapsed * kFramesPerSecond);
+    return frameZero_ + framesToDuration(static_cast<double>(p.frames) + elapsed * kSampleRate);
 }
 
 void AudioTimeline::followStream(time_point heardAt, PositionSource position)
@@ -49,15 +51,15 @@ std::int64_t AudioTimeline::frameAt(time_point moment) const
     // Nanoseconds to frames, to the nearest frame, in integers: exact for whole
     // milliseconds, and within range for years of running.
     const std::int64_t ns = std::chrono::nanoseconds(moment - frameZero_).count();
-    const std::int64_t scaled = ns * 48;
-    const std::int64_t perFrame = 1000000;
-    std::int64_t frames = scaled / perFrame;
-    const std::int64_t rest = scaled % perFrame;
-    if (rest * 2 >= perFrame)
+    const std::int64_t scaled = ns * kFramesPerMillisecond;
+    const std::int64_t nsPerMs = 1'000'000;
+    std::int64_t frames = scaled / nsPerMs;
+    const std::int64_t rest = scaled % nsPerMs;
+    if (rest * 2 >= nsPerMs)
         ++frames;
-    else if (rest * 2 < -perFrame)
+    else if (rest * 2 < -nsPerMs)
         --frames;
     return frames;
 }
 
-}  // namespace tavro::ui
+}  // namespace tavro::playback

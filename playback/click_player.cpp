@@ -1,12 +1,11 @@
-#include "mainwindow/click_player.h"
+#include "playback/click_player.h"
 
 #include "audio/audio_output.h"
-
-#include <QTimer>
+#include "playback/run_at.h"
 
 #include <array>
 
-namespace tavro::ui {
+namespace tavro::playback {
 
 ClickPlayer::ClickPlayer(Output output, AudioTimeline& timeline, std::function<void()> bell,
                          QObject* parent)
@@ -110,16 +109,10 @@ void ClickPlayer::ringBellAt(time_point beat, int beeps)
 {
     if (beeps <= 0)
         return;
-    auto ring = [bell = bell_, beeps] {
+    runAt(timeline_, beat, this, [bell = bell_, beeps] {
         for (int i = 0; i < beeps; ++i)
             bell();
-    };
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(beat - timeline_.now());
-    if (wait.count() <= 0) {
-        ring();
-        return;
-    }
-    QTimer::singleShot(wait, Qt::PreciseTimer, this, ring);
+    });
 }
 
-}  // namespace tavro::ui
+}  // namespace tavro::playback

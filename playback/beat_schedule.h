@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-namespace tavro {
+namespace tavro::playback {
 
 using BeatClock = std::chrono::steady_clock;
 
@@ -19,4 +19,4 @@ BeatClock::time_point nextBeatDeadline(BeatClock::time_point scheduled,
                                        std::chrono::milliseconds interval,
                                        BeatClock::time_point now);
 
-}  // namespace tavro
+}  // namespace tavro::playback

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/audio_timeline.h"
+#include "playback/audio_timeline.h"
 
 #include <QObject>
 #include <QString>
@@ -13,7 +13,7 @@ class AudioOutput;
 struct PlayedPosition;
 }
 
-namespace tavro::ui {
+namespace tavro::playback {
 
 // Sounds the clicks of the beats. With a sound stream, each click is written into the
 // stream at the exact frame of its beat; without one (no sound server, or it went away)
@@ -33,7 +33,6 @@ public:
 
     void open();
     void close();
-    bool streaming() const { return streaming_; }
 
     // The click of a beat that has been counted: `beeps` beeps from `beat` on.
     void playBeat(time_point beat, int beeps);
@@ -69,4 +68,4 @@ private:
     Beat expected_;
 };
 
-}  // namespace tavro::ui
+}  // namespace tavro::playback
