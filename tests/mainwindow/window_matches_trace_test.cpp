@@ -37,7 +37,7 @@ class WindowMatchesTrace : public Form1Test, public ::testing::WithParamInterfac
 protected:
     void expectSameState(const std::string& where) const
     {
-        const trace::HeadlessWindow& headless = player.window();
+        const tavro::HeadlessWindow& headless = player.window();
         std::vector<QString> captions;  // in the order of StatusLabel, as status() gives them
         for (int label = 0; label < 6; ++label)
             captions.push_back(QString::fromStdString(headless.caption(StatusLabel(label))));

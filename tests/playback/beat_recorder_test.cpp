@@ -1,11 +1,10 @@
 #include "playback/beat_recorder.h"
 
 #include "engine/metronome.h"
-#include "headless_window.h"
+#include "engine/headless_window.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <vector>
 
 namespace tavro::playback {
@@ -19,8 +18,7 @@ protected:
 
     RecordedBeat tick() { return recorder.record([this] { engine.Timer1_Timer(); }); }
 
-    std::ostringstream traced;
-    trace::HeadlessWindow window{traced};
+    HeadlessWindow window;
     BeatRecorder recorder{window};
     Metronome engine{recorder};
 };

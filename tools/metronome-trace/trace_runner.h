@@ -10,9 +10,6 @@
 
 namespace tavro::trace {
 
-// The window the player plays on, by the name the window tests give it.
-using tavro::HeadlessWindow;
-
 // A freshly loaded main window with its engine, played one command at a time; the
 // trace goes to `out` as the effects happen.
 class TracePlayer final : private WindowEffects {
