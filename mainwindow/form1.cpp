@@ -4,9 +4,9 @@
 #include "mainwindow/about_text.h"
 #include "mainwindow/app_icon.h"
 #include "mainwindow/message_box.h"
-#include "mainwindow/window_fonts.h"
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
+#include "toolkit/window_placement.h"
 
 #include <QApplication>
 #include <QCloseEvent>

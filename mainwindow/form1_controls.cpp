@@ -1,6 +1,5 @@
 #include "mainwindow/form1_controls.h"
 
-#include "mainwindow/window_fonts.h"
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
 

@@ -10,14 +10,6 @@
 
 namespace tavro::ui {
 
-QString displayText(const std::string& text)
-{
-    QString shown = QString::fromStdString(text);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
-}
-
 namespace {
 
 QMessageBox* plainBox(QWidget* parent, const QString& title, const QString& text)
