@@ -63,7 +63,7 @@ QGroupBox* addFrame(QWidget* client, At at, const char* title)
     return place<QGroupBox>(client, at, QString::fromLatin1(title));
 }
 
-// Caption and unit labels of the settings rows: default font, plain text.
+// A caption or unit label of a settings row: default font, plain text.
 void addCaption(QWidget* client, At at, const char* text, Qt::Alignment align)
 {
     auto* label = place<QLabel>(client, at, QString::fromLatin1(text));
@@ -71,14 +71,23 @@ void addCaption(QWidget* client, At at, const char* text, Qt::Alignment align)
     label->setAlignment(align | Qt::AlignVCenter);
 }
 
-// A settings box with its default text.
-void addBox(QWidget* client, Form1Controls& c, Box which, At at, const char* accessibleName,
-            const char* description)
+// A label's place and text.
+struct Labelled {
+    At at;
+    const char* text;
+};
+
+// One row of a settings frame: a caption ending next to the box, the box with its
+// default text, named for a screen reader by the caption, and the unit after it.
+void addSettingsRow(QWidget* client, Form1Controls& c, Labelled caption, Box which, At at,
+                    Labelled unit, const char* description)
 {
+    addCaption(client, caption.at, caption.text, Qt::AlignRight);
+    addCaption(client, unit.at, unit.text, Qt::AlignLeft);
     auto* box = place<QLineEdit>(client, at, QString::fromLatin1(DefaultSettings::boxText(which)));
     box->setMaxLength(std::numeric_limits<int>::max());
     box->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    box->setAccessibleName(QString::fromLatin1(accessibleName));
+    box->setAccessibleName(QString::fromLatin1(caption.text));
     box->setAccessibleDescription(QString::fromLatin1(description));
     c.boxes[static_cast<std::size_t>(which)] = box;
 }
@@ -145,38 +154,26 @@ void addStatusValue(QWidget* client, Form1Controls& c, StatusLabel which, At at,
     c.statusLabels[static_cast<std::size_t>(which)] = label;
 }
 
-void buildBarInformation(QWidget* client, Form1Controls& c)
+void buildSettingsFrames(QWidget* client, Form1Controls& c)
 {
     c.Frame3 = addFrame(client, "Frame3", "Bar Information");
-    addCaption(client, "Label1", "Length", Qt::AlignRight);
-    addCaption(client, "Label4", "Bars", Qt::AlignLeft);
-    addCaption(client, "Label2", "Intro", Qt::AlignRight);
-    addCaption(client, "Label5", "Bars", Qt::AlignLeft);
-    addCaption(client, "Label3", "Repeat", Qt::AlignRight);
-    addCaption(client, "Label6", "Times", Qt::AlignLeft);
+    addSettingsRow(client, c, {"Label1", "Length"}, Box::Length, "length", {"Label4", "Bars"},
+                   "Bars in the piece");
+    addSettingsRow(client, c, {"Label2", "Intro"}, Box::Intro, "intro", {"Label5", "Bars"},
+                   "Bars of introduction before every pass");
+    addSettingsRow(client, c, {"Label3", "Repeat"}, Box::Repeat, "repeat", {"Label6", "Times"},
+                   "Times the piece is played at each speed");
 
-    addBox(client, c, Box::Length, "length", "Length", "Bars in the piece");
-    addBox(client, c, Box::Intro, "intro", "Intro", "Bars of introduction before every pass");
-    addBox(client, c, Box::Repeat, "repeat", "Repeat", "Times the piece is played at each speed");
-}
-
-void buildBeatInformation(QWidget* client, Form1Controls& c)
-{
     c.Frame4 = addFrame(client, "Frame4", "Beat Information");
-    addCaption(client, "Label10", "Starting speed", Qt::AlignRight);
-    addCaption(client, "Label7", "Beats/Min", Qt::AlignLeft);
-    addCaption(client, "Label18", "Maximum speed", Qt::AlignRight);
-    addCaption(client, "Label8", "Beats/Min", Qt::AlignLeft);
-    addCaption(client, "Label12", "Skip increase", Qt::AlignRight);
-    addCaption(client, "Label9", "Beats/Min", Qt::AlignLeft);
-    addCaption(client, "Label11", "Linear increase", Qt::AlignRight);
-    addCaption(client, "Label20", "Beats/Min", Qt::AlignLeft);
-
     const char* perMinute = "Beats per minute";
-    addBox(client, c, Box::StartSpeed, "startspeed", "Starting speed", perMinute);
-    addBox(client, c, Box::MaxSpeed, "maxspeed", "Maximum speed", perMinute);
-    addBox(client, c, Box::Skip, "skip", "Skip increase", perMinute);
-    addBox(client, c, Box::Linear, "linear", "Linear increase", perMinute);
+    addSettingsRow(client, c, {"Label10", "Starting speed"}, Box::StartSpeed, "startspeed",
+                   {"Label7", "Beats/Min"}, perMinute);
+    addSettingsRow(client, c, {"Label18", "Maximum speed"}, Box::MaxSpeed, "maxspeed",
+                   {"Label8", "Beats/Min"}, perMinute);
+    addSettingsRow(client, c, {"Label12", "Skip increase"}, Box::Skip, "skip",
+                   {"Label9", "Beats/Min"}, perMinute);
+    addSettingsRow(client, c, {"Label11", "Linear increase"}, Box::Linear, "linear",
+                   {"Label20", "Beats/Min"}, perMinute);
 }
 
 void buildOptionFrames(QWidget* client, Form1Controls& c)
@@ -251,8 +248,7 @@ Form1Controls buildForm1Controls(QWidget* client)
 {
     client->setObjectName(latin1(kForm1Client));
     Form1Controls controls;
-    buildBarInformation(client, controls);
-    buildBeatInformation(client, controls);
+    buildSettingsFrames(client, controls);
     buildOptionFrames(client, controls);
     buildCurrentStatus(client, controls);
     buildButtons(client, controls);
