@@ -66,7 +66,7 @@ commit="$(git log -1 --format=%h 2>/dev/null || echo '?')$(
     git diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"
 build=${TAVRO_BUILD_DIR:-build/bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j 2 --target tavro-metronome metronome-trace click-onsets
+cmake --build "$build" -j 2 --target tavro-metronome metronome-trace click-onsets form1-geometry
 build=$(cd "$build" && pwd)
 runs=$build/runs/$(date -u +%Y%m%d-%H%M%S)
 mkdir -p "$runs"

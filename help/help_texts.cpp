@@ -133,13 +133,19 @@ void buildSkipIncrease(std::string& text)
 
 }  // namespace
 
+const std::array<HelpTopic, 5> kHelpTopics{{
+    {"cmdNextTip", "Overview", "OVERVIEW", &HelpTexts::overviewtext, buildOverview},
+    {"Command1", "Metronome", "METRONOME", &HelpTexts::metronometext, buildMetronome},
+    {"Command2", "Building Speed", "BUILDING SPEED", &HelpTexts::buildingtext, buildBuildingSpeed},
+    {"Command5", "Linear Increase", "LINEAR INCREASE", &HelpTexts::lineartext, buildLinearIncrease},
+    {"Command4", "Skip Increase", "SKIP INCREASE", &HelpTexts::skiptext, buildSkipIncrease},
+}};
+
 void buildHelpTexts(HelpTexts& texts)
 {
-    buildOverview(texts.overviewtext);
-    buildMetronome(texts.metronometext);
-    buildBuildingSpeed(texts.buildingtext);
-    buildLinearIncrease(texts.lineartext);
-    buildSkipIncrease(texts.skiptext);
+    for (const HelpTopic& topic : kHelpTopics) {
+        topic.build(texts.*topic.text);
+    }
 }
 
 }  // namespace tavro

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <string>
+#include <string_view>
 
 namespace tavro {
 
@@ -18,9 +20,24 @@ struct HelpTexts {
     std::string skiptext;
 };
 
-// Builds the five texts in the order Overview, Metronome, Building Speed, Linear
-// Increase, Skip Increase. Each text is replaced, never appended to, so building into
-// texts that already hold something gives the same result as building into empty ones.
+// One topic of the help window: the button that shows it, the title shown above its
+// text, and which text it shows and how that text is built.
+struct HelpTopic {
+    std::string_view button;   // object name of the topic's button
+    std::string_view caption;  // the button's caption
+    std::string_view title;    // the title label's caption while the topic is shown
+    std::string HelpTexts::*text;
+    void (*build)(std::string& text);  // replaces the text, never appends to it
+};
+
+// The five topics in the order their buttons stand on screen, from the top: Overview,
+// Metronome, Building Speed, Linear Increase, Skip Increase. The first is the one a
+// new window shows.
+extern const std::array<HelpTopic, 5> kHelpTopics;
+
+// Builds the five texts in the order of kHelpTopics. Each text is replaced, never
+// appended to, so building into texts that already hold something gives the same
+// result as building into empty ones.
 void buildHelpTexts(HelpTexts& texts);
 
 }  // namespace tavro

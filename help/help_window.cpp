@@ -21,14 +21,21 @@ constexpr double kClientHeight = 4845;
 constexpr float kTitleTop = 120;
 constexpr float kTextTop = 600;
 
-QString fromText(const std::string& text) { return QString::fromStdString(text); }
+// The topic buttons stand in a column, one below the other in the order of the topics.
+constexpr double kFirstTopicTop = 120;
+constexpr double kTopicSpacing = 600;
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+QString fromView(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
                         double top, const QString& accessibleName,
                         const QString& accessibleDescription)
 {
     auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
+    button->setObjectName(name);
     button->setGeometry(twipsRect(120, top, 1335, 375));
     button->setAccessibleName(accessibleName);
     button->setAccessibleDescription(accessibleDescription);
@@ -44,11 +51,11 @@ void paintWhite(QWidget* widget)
     widget->setAutoFillBackground(true);
 }
 
-QPushButton* topicButton(QWidget* parent, const char* name, const char* topic, double top)
+QPushButton* topicButton(QWidget* parent, const HelpTopic& topic, double top)
 {
-    const QString caption = QString::fromLatin1(topic);
-    return makeButton(parent, name, caption, top,
-                      QStringLiteral("%1 topic").arg(caption),
+    const QString name = fromView(topic.button);
+    const QString caption = fromView(topic.caption);
+    return makeButton(parent, name, caption, top, QStringLiteral("%1 topic").arg(caption),
                       QStringLiteral("Shows the %1 help topic").arg(caption));
 }
 
@@ -72,13 +79,11 @@ HelpWindow::HelpWindow(QWidget* parent)
 
 void HelpWindow::createControls()
 {
-    cmdNextTip_ = topicButton(this, "cmdNextTip", "Overview", 120);
-    Command1_ = topicButton(this, "Command1", "Metronome", 720);
-    Command2_ = topicButton(this, "Command2", "Building Speed", 1320);
-    Command5_ = topicButton(this, "Command5", "Linear Increase", 1920);
-    Command4_ = topicButton(this, "Command4", "Skip Increase", 2520);
-    Command7_ = makeButton(this, "Command7", QStringLiteral("OK"), 4320, QStringLiteral("OK"),
-                           QStringLiteral("Hides the help window"));
+    for (std::size_t i = 0; i < kHelpTopics.size(); ++i) {
+        topicButtons_[i] = topicButton(this, kHelpTopics[i], kFirstTopicTop + kTopicSpacing * i);
+    }
+    Command7_ = makeButton(this, QStringLiteral("Command7"), QStringLiteral("OK"), 4320,
+                           QStringLiteral("OK"), QStringLiteral("Hides the help window"));
 
     // A plain widget clips its children to its own rectangle, so the panel's inner area
     // is the whole widget: label tops are measured from its upper edge. Its outline is
@@ -127,8 +132,9 @@ void HelpWindow::createControls()
 // below it on screen.
 void HelpWindow::setTabOrder()
 {
-    QWidget* const order[] = {cmdNextTip_, Picture1_, Command1_, Command2_,
-                              Command4_,   Command5_, VScroll1_, Command7_};
+    const auto& topics = topicButtons_;  // Overview, Metronome, Building, Linear, Skip
+    QWidget* const order[] = {topics[0], Picture1_, topics[1], topics[2],
+                              topics[4], topics[3], VScroll1_, Command7_};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
@@ -136,11 +142,10 @@ void HelpWindow::setTabOrder()
 
 void HelpWindow::connectHandlers()
 {
-    connect(cmdNextTip_, &QPushButton::clicked, this, &HelpWindow::cmdNextTip_Click);
-    connect(Command1_, &QPushButton::clicked, this, &HelpWindow::Command1_Click);
-    connect(Command2_, &QPushButton::clicked, this, &HelpWindow::Command2_Click);
-    connect(Command5_, &QPushButton::clicked, this, &HelpWindow::Command5_Click);
-    connect(Command4_, &QPushButton::clicked, this, &HelpWindow::Command4_Click);
+    for (std::size_t i = 0; i < kHelpTopics.size(); ++i) {
+        const HelpTopic& topic = kHelpTopics[i];
+        connect(topicButtons_[i], &QPushButton::clicked, this, [this, &topic] { showTopic(topic); });
+    }
     connect(Command7_, &QPushButton::clicked, this, &HelpWindow::Command7_Click);
     connect(VScroll1_, &QScrollBar::valueChanged, this, &HelpWindow::VScroll1_Change);
 }
@@ -151,40 +156,16 @@ void HelpWindow::Form_Load()
     scrollvalue_ = 0;
     lastscroll_ = 0;
     buildHelpTexts(texts_);
-    lblTipText_->setCaption(fromText(texts_.overviewtext));
-    Label1_->setCaption(QStringLiteral("OVERVIEW"));
+    showTopic(kHelpTopics.front());
 }
 
-// The topic buttons change only the two captions: the labels stay where the scroll bar
-// put them, so a new topic appears at the current scroll offset.
-void HelpWindow::cmdNextTip_Click()
+// What each topic button's click runs (cmdNextTip_Click, Command1_Click, ...). It changes
+// only the two captions: the labels stay where the scroll bar put them, so a new topic
+// appears at the current scroll offset.
+void HelpWindow::showTopic(const HelpTopic& topic)
 {
-    lblTipText_->setCaption(fromText(texts_.overviewtext));
-    Label1_->setCaption(QStringLiteral("OVERVIEW"));
-}
-
-void HelpWindow::Command1_Click()
-{
-    Label1_->setCaption(QStringLiteral("METRONOME"));
-    lblTipText_->setCaption(fromText(texts_.metronometext));
-}
-
-void HelpWindow::Command2_Click()
-{
-    Label1_->setCaption(QStringLiteral("BUILDING SPEED"));
-    lblTipText_->setCaption(fromText(texts_.buildingtext));
-}
-
-void HelpWindow::Command5_Click()
-{
-    Label1_->setCaption(QStringLiteral("LINEAR INCREASE"));
-    lblTipText_->setCaption(fromText(texts_.lineartext));
-}
-
-void HelpWindow::Command4_Click()
-{
-    Label1_->setCaption(QStringLiteral("SKIP INCREASE"));
-    lblTipText_->setCaption(fromText(texts_.skiptext));
+    lblTipText_->setCaption(QString::fromStdString(texts_.*topic.text));
+    Label1_->setCaption(fromView(topic.title));
 }
 
 // OK only hides: the window keeps its topic, scroll position and texts for the next show.

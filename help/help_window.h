@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 
 class QPushButton;
@@ -39,19 +40,11 @@ private:
     void connectHandlers();
 
     void Form_Load();
-    void cmdNextTip_Click();
-    void Command1_Click();
-    void Command2_Click();
-    void Command5_Click();
-    void Command4_Click();
+    void showTopic(const HelpTopic& topic);
     void Command7_Click();
     void VScroll1_Change();
 
-    QPushButton* cmdNextTip_ = nullptr;
-    QPushButton* Command1_ = nullptr;
-    QPushButton* Command2_ = nullptr;
-    QPushButton* Command5_ = nullptr;
-    QPushButton* Command4_ = nullptr;
+    std::array<QPushButton*, kHelpTopics.size()> topicButtons_{};  // as kHelpTopics
     QPushButton* Command7_ = nullptr;
     QWidget* Picture1_ = nullptr;
     TwipsLabel* Label1_ = nullptr;

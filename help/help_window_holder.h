@@ -22,7 +22,4 @@ HelpWindow* showHelpWindow(QPointer<HelpWindow>& holder);
 // Destroys the window at once, if there is one, and leaves the holder empty.
 void closeHelpWindow(QPointer<HelpWindow>& holder);
 
-// Places a top-level widget in the middle of the primary screen's available area.
-void centreOnPrimaryScreen(QWidget& window);
-
 }  // namespace tavro::ui

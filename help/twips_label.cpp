@@ -1,5 +1,6 @@
 #include "help/twips_label.h"
 
+#include "toolkit/display_text.h"
 #include "toolkit/twips.h"
 
 namespace tavro::ui {
@@ -22,9 +23,7 @@ void TwipsLabel::setTopTwips(float top)
 void TwipsLabel::setCaption(const QString& caption)
 {
     caption_ = caption;
-    QString shown = caption;
-    shown.replace(QChar(u'\r'), QChar(u'\n'));
-    setText(shown);
+    setText(displayText(caption));
 }
 
 }  // namespace tavro::ui

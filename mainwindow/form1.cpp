@@ -3,11 +3,12 @@
 #include "help/help_window_holder.h"
 #include "mainwindow/about_text.h"
 #include "mainwindow/app_icon.h"
+#include "mainwindow/form1_layout.h"
 #include "mainwindow/message_box.h"
-#include "mainwindow/window_fonts.h"
 #include "playback/run_at.h"
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
+#include "toolkit/window_placement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,8 +21,6 @@ namespace tavro::ui {
 
 namespace {
 
-constexpr int kClientWidthTwips = 6405;
-constexpr int kClientHeightTwips = 5490;
 constexpr std::int32_t kTimer1DesignInterval = 1000;
 // Each beat is counted this long before it is due, so its click can be written into the
 // sound stream ahead of the moment it is heard.
@@ -45,7 +44,6 @@ Form1::Form1(Form1Services services) : timeline_(services.clock)
     setWindowIcon(appIcon());
 
     client_ = new QWidget(this);
-    client_->setObjectName(QStringLiteral("client"));
     setCentralWidget(client_);
     controls_ = buildForm1Controls(client_);
     // The settings captions and units are the tightest texts of the layout.
@@ -75,7 +73,7 @@ Form1::Form1(Form1Services services) : timeline_(services.clock)
     connectHandlers();
 
     // The client area has its design size below the menu bar; it may be resized freely.
-    const QSize client = twipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size();
+    const QSize client = twipsRect(0, 0, kForm1ClientWidth, kForm1ClientHeight).size();
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     centreOnPrimaryScreen(*this);
     controls_.Command1->setFocus();

@@ -1,6 +1,7 @@
 #include "mainwindow/form1_controls.h"
 
-#include "mainwindow/window_fonts.h"
+#include "engine/default_settings.h"
+#include "mainwindow/form1_layout.h"
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
 
@@ -12,61 +13,83 @@
 #include <QRadioButton>
 
 #include <limits>
+#include <string_view>
 
 namespace tavro::ui {
 
 namespace {
 
-// A parent for controls, with its own origin in the client area in twips: controls are
-// given client-area positions and placed relative to their container.
-struct Container {
-    QWidget* widget;
-    int leftTwips;
-    int topTwips;
-};
-
-struct TwipsRect {
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
-template <typename Widget>
-Widget* place(Widget* control, const Container& in, const char* name, TwipsRect at)
+QString latin1(std::string_view text)
 {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(twipsRect(at.left - in.leftTwips, at.top - in.topTwips, at.width,
-                                   at.height));
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A control's row of the layout table, looked up while compiling: a name that the table
+// lacks does not compile.
+struct At {
+    consteval At(const char* name) : placement(findForm1Placement(name))
+    {
+        if (placement == nullptr) {
+            throw "the control is missing from kForm1Layout";
+        }
+    }
+    const Form1Placement* placement;
+};
+
+// Creates a control where the layout table puts it: a child of the container the table
+// names (frames are built before their controls), placed relative to that container.
+template <typename Widget>
+Widget* place(QWidget* client, At at, const QString& text)
+{
+    const Form1Placement& p = *at.placement;
+    QWidget* parent = client;
+    int originLeft = 0;
+    int originTop = 0;
+    if (p.container != kForm1Client) {
+        const Form1Placement& frame = *findForm1Placement(p.container);
+        parent = client->findChild<QWidget*>(latin1(frame.name), Qt::FindDirectChildrenOnly);
+        Q_ASSERT(parent != nullptr);
+        originLeft = frame.left;
+        originTop = frame.top;
+    }
+    auto* control = new Widget(text, parent);
+    control->setObjectName(latin1(p.name));
+    control->setGeometry(twipsRect(p.left - originLeft, p.top - originTop, p.width, p.height));
     return control;
 }
 
-QGroupBox* addFrame(const Container& client, const char* name, const char* title,
-                    TwipsRect at)
+QGroupBox* addFrame(QWidget* client, At at, const char* title)
 {
-    return place(new QGroupBox(QString::fromLatin1(title), client.widget), client, name, at);
+    return place<QGroupBox>(client, at, QString::fromLatin1(title));
 }
 
-Container inside(QGroupBox* frame, TwipsRect at) { return {frame, at.left, at.top}; }
-
-// Caption and unit labels of the settings rows: default font, plain text.
-void addCaption(const Container& in, const char* name, const char* text, Qt::Alignment align,
-                TwipsRect at)
+// A caption or unit label of a settings row: default font, plain text.
+void addCaption(QWidget* client, At at, const char* text, Qt::Alignment align)
 {
-    auto* label = place(new QLabel(QString::fromLatin1(text), in.widget), in, name, at);
+    auto* label = place<QLabel>(client, at, QString::fromLatin1(text));
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(align | Qt::AlignVCenter);
 }
 
-QLineEdit* addBox(const Container& in, const char* name, const char* text,
-                  const char* accessibleName, const char* description, TwipsRect at)
+// A label's place and text.
+struct Labelled {
+    At at;
+    const char* text;
+};
+
+// One row of a settings frame: a caption ending next to the box, the box with its
+// default text, named for a screen reader by the caption, and the unit after it.
+void addSettingsRow(QWidget* client, Form1Controls& c, Labelled caption, Box which, At at,
+                    Labelled unit, const char* description)
 {
-    auto* box = place(new QLineEdit(QString::fromLatin1(text), in.widget), in, name, at);
+    addCaption(client, caption.at, caption.text, Qt::AlignRight);
+    addCaption(client, unit.at, unit.text, Qt::AlignLeft);
+    auto* box = place<QLineEdit>(client, at, QString::fromLatin1(DefaultSettings::boxText(which)));
     box->setMaxLength(std::numeric_limits<int>::max());
     box->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    box->setAccessibleName(QString::fromLatin1(accessibleName));
+    box->setAccessibleName(QString::fromLatin1(caption.text));
     box->setAccessibleDescription(QString::fromLatin1(description));
-    return box;
+    c.boxes[static_cast<std::size_t>(which)] = box;
 }
 
 // An option button that answers a click anywhere on its area, not only on its circle and
@@ -79,22 +102,20 @@ protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
-QRadioButton* addOption(const Container& in, const char* name, const char* caption,
-                        bool on, TwipsRect at)
+// An option button, on where the default settings choose it.
+void addOption(QWidget* client, Form1Controls& c, Option which, At at, const char* caption)
 {
     // Siblings in one frame form one exclusive group; the frames stay independent.
-    auto* option = place(new OptionButton(QString::fromLatin1(caption), in.widget), in, name, at);
+    auto* option = place<OptionButton>(client, at, QString::fromLatin1(caption));
     option->setAutoExclusive(true);
-    option->setChecked(on);
+    option->setChecked(DefaultSettings::optionOn(which));
     option->setAccessibleName(QString::fromLatin1(caption));
-    return option;
+    c.options[static_cast<std::size_t>(which)] = option;
 }
 
-QPushButton* addButton(const Container& in, const char* name, const char* caption,
-                       const char* description, int topTwips)
+QPushButton* addButton(QWidget* client, At at, const char* caption, const char* description)
 {
-    auto* button = place(new QPushButton(QString::fromLatin1(caption), in.widget), in, name,
-                         {5040, topTwips, 1215, 615});
+    auto* button = place<QPushButton>(client, at, QString::fromLatin1(caption));
     // No button answers Enter or Escape on the window's behalf.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -105,21 +126,21 @@ QPushButton* addButton(const Container& in, const char* name, const char* captio
 
 QFont statusFont(double points) { return msSansSerif(points, true); }
 
-void addStatusCaption(const Container& in, const char* name, const char* text,
-                      Qt::Alignment align, TwipsRect at)
+void addStatusCaption(QWidget* client, At at, const char* text, Qt::Alignment align)
 {
-    auto* label = place(new QLabel(QString::fromLatin1(text), in.widget), in, name, at);
+    auto* label = place<QLabel>(client, at, QString::fromLatin1(text));
     label->setTextFormat(Qt::PlainText);
     label->setFont(statusFont(12));
     label->setAlignment(align | Qt::AlignVCenter);
 }
 
-// A value label: blue, centred, single-line border. Its accessible name is the value
-// it shows (kept in step by the window operations), its description what the value is.
-QLabel* addStatusValue(const Container& in, const char* name, const char* text,
-                       const char* description, double points, TwipsRect at)
+// A value label: blue, centred, single-line border, showing its caption at start. Its
+// accessible name is the value it shows (kept in step by the window operations), its
+// description what the value is.
+void addStatusValue(QWidget* client, Form1Controls& c, StatusLabel which, At at,
+                    const char* description, double points = 12)
 {
-    auto* label = place(new QLabel(QString::fromLatin1(text), in.widget), in, name, at);
+    auto* label = place<QLabel>(client, at, QString::fromLatin1(DefaultSettings::caption(which)));
     label->setTextFormat(Qt::PlainText);
     label->setFont(statusFont(points));
     label->setAlignment(Qt::AlignCenter);
@@ -130,118 +151,70 @@ QLabel* addStatusValue(const Container& in, const char* name, const char* text,
     label->setPalette(palette);
     label->setAccessibleName(label->text());
     label->setAccessibleDescription(QString::fromLatin1(description));
-    return label;
+    c.statusLabels[static_cast<std::size_t>(which)] = label;
 }
 
-void buildBarInformation(const Container& client, Form1Controls& c)
+void buildSettingsFrames(QWidget* client, Form1Controls& c)
 {
-    const TwipsRect frameAt{120, 120, 2895, 1575};
-    c.Frame3 = addFrame(client, "Frame3", "Bar Information", frameAt);
-    const Container frame = inside(c.Frame3, frameAt);
+    c.Frame3 = addFrame(client, "Frame3", "Bar Information");
+    addSettingsRow(client, c, {"Label1", "Length"}, Box::Length, "length", {"Label4", "Bars"},
+                   "Bars in the piece");
+    addSettingsRow(client, c, {"Label2", "Intro"}, Box::Intro, "intro", {"Label5", "Bars"},
+                   "Bars of introduction before every pass");
+    addSettingsRow(client, c, {"Label3", "Repeat"}, Box::Repeat, "repeat", {"Label6", "Times"},
+                   "Times the piece is played at each speed");
 
-    addCaption(frame, "Label1", "Length", Qt::AlignRight, {600, 360, 855, 255});
-    addCaption(frame, "Label4", "Bars", Qt::AlignLeft, {2160, 360, 615, 255});
-    addCaption(frame, "Label2", "Intro", Qt::AlignRight, {600, 840, 855, 255});
-    addCaption(frame, "Label5", "Bars", Qt::AlignLeft, {2160, 840, 615, 255});
-    addCaption(frame, "Label3", "Repeat", Qt::AlignRight, {600, 1320, 855, 255});
-    addCaption(frame, "Label6", "Times", Qt::AlignLeft, {2160, 1320, 735, 255});
-
-    // The boxes belong to the window and lie over the frame.
-    c.boxes[static_cast<std::size_t>(Box::Length)] =
-        addBox(client, "length", "4", "Length", "Bars in the piece", {1560, 360, 495, 285});
-    c.boxes[static_cast<std::size_t>(Box::Intro)] =
-        addBox(client, "intro", "2", "Intro", "Bars of introduction before every pass",
-               {1560, 840, 495, 285});
-    c.boxes[static_cast<std::size_t>(Box::Repeat)] =
-        addBox(client, "repeat", "2", "Repeat", "Times the piece is played at each speed",
-               {1560, 1320, 495, 285});
-}
-
-void buildBeatInformation(const Container& client, Form1Controls& c)
-{
-    const TwipsRect frameAt{120, 1800, 2895, 1695};
-    c.Frame4 = addFrame(client, "Frame4", "Beat Information", frameAt);
-    const Container frame = inside(c.Frame4, frameAt);
-
-    addCaption(frame, "Label10", "Starting speed", Qt::AlignRight, {360, 2040, 1095, 255});
-    addCaption(frame, "Label7", "Beats/Min", Qt::AlignLeft, {2160, 2040, 735, 255});
-    addCaption(frame, "Label18", "Maximum speed", Qt::AlignRight, {240, 2400, 1215, 255});
-    addCaption(frame, "Label8", "Beats/Min", Qt::AlignLeft, {2160, 2400, 735, 255});
-    addCaption(frame, "Label12", "Skip increase", Qt::AlignRight, {480, 2760, 975, 255});
-    addCaption(frame, "Label9", "Beats/Min", Qt::AlignLeft, {2160, 2760, 735, 255});
-    addCaption(frame, "Label11", "Linear increase", Qt::AlignRight, {360, 3120, 1095, 255});
-    addCaption(frame, "Label20", "Beats/Min", Qt::AlignLeft, {2160, 3120, 735, 255});
-
+    c.Frame4 = addFrame(client, "Frame4", "Beat Information");
     const char* perMinute = "Beats per minute";
-    c.boxes[static_cast<std::size_t>(Box::StartSpeed)] = addBox(
-        client, "startspeed", "60", "Starting speed", perMinute, {1560, 2040, 495, 285});
-    // The one settings box that belongs to its frame.
-    c.boxes[static_cast<std::size_t>(Box::MaxSpeed)] = addBox(
-        frame, "maxspeed", "300", "Maximum speed", perMinute, {1560, 2400, 495, 285});
-    c.boxes[static_cast<std::size_t>(Box::Skip)] =
-        addBox(client, "skip", "30", "Skip increase", perMinute, {1560, 2760, 495, 285});
-    c.boxes[static_cast<std::size_t>(Box::Linear)] =
-        addBox(client, "linear", "5", "Linear increase", perMinute, {1560, 3120, 495, 285});
+    addSettingsRow(client, c, {"Label10", "Starting speed"}, Box::StartSpeed, "startspeed",
+                   {"Label7", "Beats/Min"}, perMinute);
+    addSettingsRow(client, c, {"Label18", "Maximum speed"}, Box::MaxSpeed, "maxspeed",
+                   {"Label8", "Beats/Min"}, perMinute);
+    addSettingsRow(client, c, {"Label12", "Skip increase"}, Box::Skip, "skip",
+                   {"Label9", "Beats/Min"}, perMinute);
+    addSettingsRow(client, c, {"Label11", "Linear increase"}, Box::Linear, "linear",
+                   {"Label20", "Beats/Min"}, perMinute);
 }
 
-void buildOptionFrames(const Container& client, Form1Controls& c)
+void buildOptionFrames(QWidget* client, Form1Controls& c)
 {
-    const TwipsRect timingAt{3240, 120, 1575, 1575};
-    c.Frame1 = addFrame(client, "Frame1", "Timing", timingAt);
-    const Container timing = inside(c.Frame1, timingAt);
-    c.options[static_cast<std::size_t>(Option::FourFour)] =
-        addOption(timing, "fourfour", "4/4", true, {3480, 360, 1215, 255});
-    c.options[static_cast<std::size_t>(Option::ThreeFour)] =
-        addOption(timing, "threefour", "3/4", false, {3480, 840, 1215, 255});
-    c.options[static_cast<std::size_t>(Option::TwoFour)] =
-        addOption(timing, "twofour", "2/4", false, {3480, 1320, 1095, 255});
+    c.Frame1 = addFrame(client, "Frame1", "Timing");
+    addOption(client, c, Option::FourFour, "fourfour", "4/4");
+    addOption(client, c, Option::ThreeFour, "threefour", "3/4");
+    addOption(client, c, Option::TwoFour, "twofour", "2/4");
 
-    const TwipsRect increaseAt{3240, 1800, 1575, 1575};
-    c.Frame2 = addFrame(client, "Frame2", "Increase Type", increaseAt);
-    const Container increase = inside(c.Frame2, increaseAt);
-    c.options[static_cast<std::size_t>(Option::IncLinear)] =
-        addOption(increase, "inclinear", "Linear", true, {3480, 2040, 1095, 375});
-    c.options[static_cast<std::size_t>(Option::IncSkip)] =
-        addOption(increase, "incskip", "Skip", false, {3480, 2520, 1215, 255});
+    c.Frame2 = addFrame(client, "Frame2", "Increase Type");
+    addOption(client, c, Option::IncLinear, "inclinear", "Linear");
+    addOption(client, c, Option::IncSkip, "incskip", "Skip");
 }
 
-void buildCurrentStatus(const Container& client, Form1Controls& c)
+void buildCurrentStatus(QWidget* client, Form1Controls& c)
 {
-    const TwipsRect frameAt{120, 3600, 4695, 1815};
-    c.Frame5 = addFrame(client, "Frame5", "Current Status", frameAt);
-    const Container frame = inside(c.Frame5, frameAt);
-    auto value = [&](StatusLabel which, const char* name, const char* text,
-                     const char* description, double points, TwipsRect at) {
-        c.statusLabels[static_cast<std::size_t>(which)] =
-            addStatusValue(frame, name, text, description, points, at);
-    };
+    c.Frame5 = addFrame(client, "Frame5", "Current Status");
 
-    addStatusCaption(frame, "Label13", "Speed", Qt::AlignRight, {360, 3960, 855, 375});
-    value(StatusLabel::Speed, "speedlabel", "60", "Speed in beats per minute", 12,
-          {1320, 3960, 735, 375});
-    addStatusCaption(frame, "Label17", "Beats/Min", Qt::AlignLeft, {2160, 3960, 1455, 375});
+    addStatusCaption(client, "Label13", "Speed", Qt::AlignRight);
+    addStatusValue(client, c, StatusLabel::Speed, "speedlabel", "Speed in beats per minute");
+    addStatusCaption(client, "Label17", "Beats/Min", Qt::AlignLeft);
 
-    addStatusCaption(frame, "Label15", "At Bar", Qt::AlignRight, {360, 4440, 855, 375});
-    value(StatusLabel::Bar, "barlabel", "-2", "At bar", 12, {1320, 4440, 735, 375});
-    addStatusCaption(frame, "Label16", "of", Qt::AlignLeft, {2160, 4440, 375, 255});
-    value(StatusLabel::BarTotal, "bartotallabel", "4", "Bar total", 12,
-          {2520, 4440, 735, 375});
+    addStatusCaption(client, "Label15", "At Bar", Qt::AlignRight);
+    addStatusValue(client, c, StatusLabel::Bar, "barlabel", "At bar");
+    addStatusCaption(client, "Label16", "of", Qt::AlignLeft);
+    addStatusValue(client, c, StatusLabel::BarTotal, "bartotallabel", "Bar total");
 
-    addStatusCaption(frame, "Label14", "Repeat", Qt::AlignRight, {240, 4920, 975, 375});
-    value(StatusLabel::Repeat, "repeatlabel", "1", "Repeat", 12, {1320, 4920, 735, 375});
-    addStatusCaption(frame, "Label19", "of", Qt::AlignLeft, {2160, 4920, 375, 255});
-    value(StatusLabel::RepeatTotal, "repeattotallabel", "1", "Repeat total", 12,
-          {2520, 4920, 735, 375});
+    addStatusCaption(client, "Label14", "Repeat", Qt::AlignRight);
+    addStatusValue(client, c, StatusLabel::Repeat, "repeatlabel", "Repeat");
+    addStatusCaption(client, "Label19", "of", Qt::AlignLeft);
+    addStatusValue(client, c, StatusLabel::RepeatTotal, "repeattotallabel", "Repeat total");
 
-    value(StatusLabel::Beat, "beatlabel", "0", "Beat", 24, {3720, 4320, 735, 615});
+    addStatusValue(client, c, StatusLabel::Beat, "beatlabel", "Beat", 24);
 }
 
-void buildButtons(const Container& client, Form1Controls& c)
+void buildButtons(QWidget* client, Form1Controls& c)
 {
-    c.Command2 = addButton(client, "Command2", "START", "Check the settings and start a run", 240);
-    c.Command3 = addButton(client, "Command3", "STOP", "Stop the run", 1080);
-    c.Command4 = addButton(client, "Command4", "PAUSE", "Pause or resume the run", 1920);
-    c.Command1 = addButton(client, "Command1", "QUIT", "End the program", 4680);
+    c.Command2 = addButton(client, "Command2", "START", "Check the settings and start a run");
+    c.Command3 = addButton(client, "Command3", "STOP", "Stop the run");
+    c.Command4 = addButton(client, "Command4", "PAUSE", "Pause or resume the run");
+    c.Command1 = addButton(client, "Command1", "QUIT", "End the program");
 }
 
 void setFocusOrder(const Form1Controls& c)
@@ -273,13 +246,12 @@ void setFocusOrder(const Form1Controls& c)
 
 Form1Controls buildForm1Controls(QWidget* client)
 {
-    const Container window{client, 0, 0};
+    client->setObjectName(latin1(kForm1Client));
     Form1Controls controls;
-    buildBarInformation(window, controls);
-    buildBeatInformation(window, controls);
-    buildOptionFrames(window, controls);
-    buildCurrentStatus(window, controls);
-    buildButtons(window, controls);
+    buildSettingsFrames(client, controls);
+    buildOptionFrames(client, controls);
+    buildCurrentStatus(client, controls);
+    buildButtons(client, controls);
 
     // The window's own boxes lie over the frames and must be drawn above them.
     for (QLineEdit* box : controls.boxes) {

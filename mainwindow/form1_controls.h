@@ -42,10 +42,10 @@ struct Form1Controls {
     }
 };
 
-// Creates every control of the client area in its design state: captions, initial
-// texts, choices, fonts, colours, borders, accessible names and the Tab order.
-// Positions never change afterwards: the client area has no layout, so resizing the
-// window moves nothing.
+// Creates every control of the client area in its design state: at its place in
+// kForm1Layout, with its caption, the default settings' texts and choices, fonts,
+// colours, borders, accessible names and the Tab order. Positions never change
+// afterwards: the client area has no layout, so resizing the window moves nothing.
 Form1Controls buildForm1Controls(QWidget* client);
 
 }  // namespace tavro::ui

@@ -1,5 +1,6 @@
 #include "mainwindow/message_box.h"
 
+#include "toolkit/display_text.h"
 #include "toolkit/fonts.h"
 
 #include <QMessageBox>
@@ -9,14 +10,6 @@
 #include <memory>
 
 namespace tavro::ui {
-
-QString displayText(const std::string& text)
-{
-    QString shown = QString::fromStdString(text);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
-}
 
 namespace {
 

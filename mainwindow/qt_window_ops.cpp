@@ -2,6 +2,7 @@
 
 #include "mainwindow/message_box.h"
 #include "playback/beat_timer.h"
+#include "toolkit/display_text.h"
 
 #include <QAction>
 #include <QLabel>

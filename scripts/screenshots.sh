@@ -5,24 +5,28 @@
 #
 #   scripts/screenshots.sh            builds tavro-metronome and writes the PNGs
 #   TAVRO_BUILD_DIR=dir scripts/...   builds in another directory (default build/screenshots)
+#   TAVRO_SCREENSHOT_DIR=dir scripts/...   writes the PNGs there instead
 #
-# The positions clicked are those of the layout (twips / 15 in the client area).
+# The controls are clicked where the window's layout table puts them (read through
+# form1-geometry, tests/e2e/headless_session.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-out="$root/docs/screenshots"
+out=${TAVRO_SCREENSHOT_DIR:-$root/docs/screenshots}
+mkdir -p "$out" && out=$(cd "$out" && pwd)
 
 if [ "${1:-}" != "--on-display" ]; then
     scripts/install-deps.sh --tests x11-utils imagemagick openbox
     build=${TAVRO_BUILD_DIR:-build/screenshots}
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build" -j 2 --target tavro-metronome
-    mkdir -p "$out"
+    cmake --build "$build" -j 2 --target tavro-metronome form1-geometry
     exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
         "$0" --on-display "$(cd "$build" && pwd)/app/tavro-metronome"
 fi
 
 program=$2
+source tests/e2e/headless_session.sh
+read_layout "$program"
 export QT_QPA_PLATFORM=xcb
 unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
 
@@ -58,32 +62,31 @@ capture() {
     import -window root \
         -crop "$((w + left + right))x$((h + top + bottom))+$((ax - left))+$((ay - top))" \
         +repage "$out/$file"
-    echo "wrote docs/screenshots/$file"
+    echo "wrote $out/$file"
 }
 
 main=$(window_of '^Tavro Metronome$')
 sleep 1
 read -r mainX mainY mainW mainH < <(geometry "$main")
-menubar=$((mainH - 366))   # the client area is 366 pixels high below the menu bar
-
-click_main() { xdotool mousemove $((mainX + $1)) $((mainY + menubar + $2)) click 1; }
+menu_height=$((mainH - client_height))
+client_x=$mainX client_y=$((mainY + menu_height))   # where click_at counts from
 
 # A run at 120 beats per minute, caught in the piece after the introduction.
-click_main 120 144                   # startspeed
+click_at ${control_at[startspeed]}
 xdotool key ctrl+a type --delay 40 "120"
-click_main 376 36                    # START
+click_at ${control_at[START]}
 sleep 5.8
 capture "$main" main-window-running.png
 
 # The Volume menu, open over the window.
-xdotool mousemove $((mainX + 24)) $((mainY + menubar / 2)) click 1
+click_at 24 $((-menu_height / 2))
 sleep 0.8
 capture "$main" volume-menu.png
 xdotool key Escape
 sleep 0.3
 
 # The About box, from the Help menu.
-xdotool mousemove $((mainX + 72)) $((mainY + menubar / 2)) click 1
+click_at 72 $((-menu_height / 2))
 sleep 0.5
 xdotool key Down Down Return
 about=$(window_of '^About$')
@@ -93,7 +96,7 @@ xdotool key Return
 sleep 0.3
 
 # The help window on one topic, scrolled down by two pages.
-xdotool mousemove $((mainX + 72)) $((mainY + menubar / 2)) click 1
+click_at 72 $((-menu_height / 2))
 sleep 0.5
 xdotool key Down Return
 help=$(window_of '^Help$')

@@ -2,8 +2,11 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+class QLabel;
 
 namespace tavro::ui {
 
@@ -34,5 +37,10 @@ inline QFont msSansSerif(double pointSize, bool bold = false, bool underline = f
 
 // The dialog font the layout was designed for: about 8 points, 11 pixels high.
 inline QFont dialogFont() { return msSansSerif(8.0); }
+
+// `font` at the largest size, from its own down in quarter points (to no less than 6),
+// at which the text of every label fits the label's width. The layout was designed for
+// a face whose captions just fit; a wider substitute is made smaller, not clipped.
+QFont fitToLabels(QFont font, const QList<QLabel*>& labels);
 
 }  // namespace tavro::ui

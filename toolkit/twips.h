@@ -14,8 +14,6 @@ inline int twipsToPixels(double twips)
     return static_cast<int>(std::floor(twips / kTwipsPerPixel + 0.5));
 }
 
-inline double pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
-
 inline QRect twipsRect(double left, double top, double width, double height)
 {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),

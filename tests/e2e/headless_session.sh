@@ -99,9 +99,31 @@ start_display() {
 
 main_window() { xdotool search --onlyvisible --name '^Tavro Metronome$' | head -n 1; }
 
+# Where the main window's controls stand: control_at[name] is the centre of each in the
+# client area, "x y" in pixels, the buttons also by their captions (START, STOP, PAUSE,
+# QUIT); client_height is the client area's height. All from the window's layout table,
+# as form1-geometry prints it; that helper is built with the tests in the build tree of
+# PROGRAM ($1).
+declare -A control_at=()
+client_height=0
+read_layout() {
+    local geometry layout name left top width height
+    geometry=$(dirname "$1")/../tests/support/form1-geometry
+    layout=$("$geometry") || session_fail "$geometry did not run (build the target form1-geometry)"
+    while read -r name left top width height; do
+        control_at[$name]="$((left + width / 2)) $((top + height / 2))"
+        [ "$name" != client ] || client_height=$height
+    done <<< "$layout"
+    local caption
+    for caption in START=Command2 STOP=Command3 PAUSE=Command4 QUIT=Command1; do
+        control_at[${caption%=*}]=${control_at[${caption#*=}]}
+    done
+}
+
 # Starts the program and waits for its main window; finds the window's client area,
-# which lies below the menu bar and is 366 pixels high.
+# which lies below the menu bar, and where the controls stand in it.
 start_program() {
+    read_layout "$1"
     QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR= QT_SCREEN_SCALE_FACTORS= QT_AUTO_SCREEN_SCALE_FACTOR=0 \
         "$1" >"$session_dir/program.log" 2>&1 &
     program_pid=$!; started "$program_pid"
@@ -110,16 +132,16 @@ start_program() {
     sleep 0.5   # let it settle where it was placed
     local X Y WIDTH HEIGHT WINDOW SCREEN
     eval "$(xdotool getwindowgeometry --shell "$(main_window)")"
-    menu_height=$((HEIGHT - 366))
+    menu_height=$((HEIGHT - client_height))
     client_x=$X
     client_y=$((Y + menu_height))
 }
 
-# Whether the program has ended (a child that has ended stays a zombie until waited for).
 # Stops the whole program for $1 seconds (default 0.15), as a machine that swaps would:
 # longer than its sound stream's buffer.
 stall_program() { kill -STOP "$program_pid"; sleep "${1:-0.15}"; kill -CONT "$program_pid"; }
 
+# Whether the program has ended (a child that has ended stays a zombie until waited for).
 program_ended() {
     [ ! -e "/proc/$program_pid" ] ||
         [ "$(awk '{ sub(/^.*\) /, ""); print $1 }' "/proc/$program_pid/stat")" = Z ]
@@ -127,15 +149,6 @@ program_ended() {
 
 # Clicks at a point of the client area, in pixels.
 click_at() { xdotool mousemove $((client_x + $1)) $((client_y + $2)) click 1; }
-
-# Centres of the controls, from their layout in twips (15 twips a pixel).
-declare -A control_at=(
-    [length]="120 33" [intro]="120 65" [repeat]="120 97" [startspeed]="120 145"
-    [maxspeed]="120 169" [skip]="120 193" [linear]="120 217"
-    [fourfour]="272 32" [threefour]="272 64" [twofour]="268 96"
-    [inclinear]="268 148" [incskip]="272 176"
-    [START]="376 36" [STOP]="376 92" [PAUSE]="376 148" [QUIT]="376 332"
-)
 
 press() { click_at ${control_at[$1]}; sleep 0.2; }
 

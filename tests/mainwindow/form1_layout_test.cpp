@@ -1,48 +1,16 @@
 #include "form1_fixture.h"
 
+#include "mainwindow/form1_layout.h"
+
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QScreen>
 
+#include <string>
+
 namespace {
-
-// The design table of the window: every control with its container and its place in
-// twips, measured from the top-left corner of the client area.
-struct Placed {
-    const char* name;
-    const char* container;
-    int left, top, width, height;
-};
-
-const Placed kDesign[] = {
-    {"Frame3", "client", 120, 120, 2895, 1575},      {"Label1", "Frame3", 600, 360, 855, 255},
-    {"length", "client", 1560, 360, 495, 285},       {"Label4", "Frame3", 2160, 360, 615, 255},
-    {"Label2", "Frame3", 600, 840, 855, 255},        {"intro", "client", 1560, 840, 495, 285},
-    {"Label5", "Frame3", 2160, 840, 615, 255},       {"Label3", "Frame3", 600, 1320, 855, 255},
-    {"repeat", "client", 1560, 1320, 495, 285},      {"Label6", "Frame3", 2160, 1320, 735, 255},
-    {"Frame4", "client", 120, 1800, 2895, 1695},     {"Label10", "Frame4", 360, 2040, 1095, 255},
-    {"startspeed", "client", 1560, 2040, 495, 285},  {"Label7", "Frame4", 2160, 2040, 735, 255},
-    {"Label18", "Frame4", 240, 2400, 1215, 255},     {"maxspeed", "Frame4", 1560, 2400, 495, 285},
-    {"Label8", "Frame4", 2160, 2400, 735, 255},      {"Label12", "Frame4", 480, 2760, 975, 255},
-    {"skip", "client", 1560, 2760, 495, 285},        {"Label9", "Frame4", 2160, 2760, 735, 255},
-    {"Label11", "Frame4", 360, 3120, 1095, 255},     {"linear", "client", 1560, 3120, 495, 285},
-    {"Label20", "Frame4", 2160, 3120, 735, 255},     {"Frame1", "client", 3240, 120, 1575, 1575},
-    {"fourfour", "Frame1", 3480, 360, 1215, 255},    {"threefour", "Frame1", 3480, 840, 1215, 255},
-    {"twofour", "Frame1", 3480, 1320, 1095, 255},    {"Frame2", "client", 3240, 1800, 1575, 1575},
-    {"inclinear", "Frame2", 3480, 2040, 1095, 375},  {"incskip", "Frame2", 3480, 2520, 1215, 255},
-    {"Frame5", "client", 120, 3600, 4695, 1815},     {"Label13", "Frame5", 360, 3960, 855, 375},
-    {"speedlabel", "Frame5", 1320, 3960, 735, 375},  {"Label17", "Frame5", 2160, 3960, 1455, 375},
-    {"Label15", "Frame5", 360, 4440, 855, 375},      {"barlabel", "Frame5", 1320, 4440, 735, 375},
-    {"Label16", "Frame5", 2160, 4440, 375, 255},     {"Label14", "Frame5", 240, 4920, 975, 375},
-    {"bartotallabel", "Frame5", 2520, 4440, 735, 375},
-    {"repeatlabel", "Frame5", 1320, 4920, 735, 375}, {"Label19", "Frame5", 2160, 4920, 375, 255},
-    {"repeattotallabel", "Frame5", 2520, 4920, 735, 375},
-    {"beatlabel", "Frame5", 3720, 4320, 735, 615},   {"Command2", "client", 5040, 240, 1215, 615},
-    {"Command3", "client", 5040, 1080, 1215, 615},   {"Command4", "client", 5040, 1920, 1215, 615},
-    {"Command1", "client", 5040, 4680, 1215, 615},
-};
 
 class Form1LayoutTest : public Form1Test {
 protected:
@@ -65,6 +33,8 @@ TEST_F(Form1LayoutTest, StartsWithTheDefaultOptionsAndFocus)
     EXPECT_EQ(QApplication::focusWidget(), child("Command1"));
 }
 
+// Every control stands in the container the layout table names, at its place there
+// (15 twips a pixel); a few places read off the drawing check the table itself.
 TEST_F(Form1LayoutTest, EveryControlSitsAtItsDesignPlaceAndResizingMovesNothing)
 {
     QWidget* client = form.centralWidget();
@@ -75,19 +45,41 @@ TEST_F(Form1LayoutTest, EveryControlSitsAtItsDesignPlaceAndResizingMovesNothing)
     // The title bar carries the program's icon, drawn from its SVG.
     EXPECT_GT(qAlpha(form.windowIcon().pixmap(QSize(32, 32)).toImage().pixel(16, 16)), 0);
 
+    const struct {
+        const char* name;
+        const char* container;
+        QRect inClient;
+    } drawn[] = {
+        {"maxspeed", "Frame4", {104, 160, 33, 19}}, {"skip", "client", {104, 184, 33, 19}},
+        {"Label18", "Frame4", {16, 160, 81, 17}},   {"twofour", "Frame1", {232, 88, 73, 17}},
+        {"beatlabel", "Frame5", {248, 288, 49, 41}}, {"Command1", "client", {336, 312, 81, 41}},
+    };
+    auto placeInClient = [client](const QWidget* widget) {
+        return QRect(widget->mapTo(client, QPoint(0, 0)), widget->size());
+    };
     for (const QSize size : {form.size(), QSize(700, 600), QSize(200, 150)}) {
         form.resize(size);
         QTest::qWait(1);
         EXPECT_EQ(form.size(), size);
-        for (const Placed& p : kDesign) {
-            const QWidget* widget = child(p.name);
+        for (const tavro::ui::Form1Placement& p : tavro::ui::kForm1Layout) {
+            const std::string name(p.name);
+            const QWidget* widget = child(name.c_str());
             ASSERT_NE(widget, nullptr);
-            EXPECT_EQ(widget->parentWidget()->objectName(), p.container) << p.name;
-            const QRect inClient(widget->mapTo(client, QPoint(0, 0)), widget->size());
-            EXPECT_EQ(inClient, QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15))
-                << p.name;
+            EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), p.container) << name;
+            EXPECT_EQ(placeInClient(widget),
+                      QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15)) << name;
+        }
+        for (const auto& [name, container, inClient] : drawn) {
+            EXPECT_EQ(child(name)->parentWidget()->objectName(), container) << name;
+            EXPECT_EQ(placeInClient(child(name)), inClient) << name;
         }
     }
+    // No control of the client area stands outside the table.
+    QStringList unplaced;
+    for (const QWidget* widget : client->findChildren<QWidget*>())
+        if (tavro::ui::findForm1Placement(widget->objectName().toStdString()) == nullptr)
+            unplaced << widget->objectName();
+    EXPECT_EQ(unplaced, QStringList());
 }
 
 TEST_F(Form1LayoutTest, TabVisitsTheControlsInTheirFocusOrder)

@@ -1,8 +1,7 @@
-#include "mainwindow/window_fonts.h"
+#include "toolkit/fonts.h"
 
 #include <QFontMetrics>
 #include <QLabel>
-#include <QStringList>
 
 namespace tavro::ui {
 
