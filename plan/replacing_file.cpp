@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,8 @@ char pendingPath[4096];
 volatile std::sig_atomic_t pending = 0;
 
 constexpr int kCleanedUpSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction savedActions[std::size(kCleanedUpSignals)];
+struct sigaction savedFileSizeAction;
 
 extern "C" void removePendingAndDie(int signal)
 {
@@ -28,11 +31,32 @@ extern "C" void removePendingAndDie(int signal)
     std::raise(signal);
 }
 
-void watchSignals(bool on)
+struct sigaction actionOf(void (*handler)(int))
 {
-    for (const int signal : kCleanedUpSignals)
-        std::signal(signal, on ? removePendingAndDie : SIG_DFL);
-    std::signal(SIGXFSZ, on ? SIG_IGN : SIG_DFL);
+    struct sigaction action{};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    return action;
+}
+
+// A signal the program was started to ignore (nohup) stays ignored.
+void watchSignals()
+{
+    const struct sigaction cleanUp = actionOf(removePendingAndDie);
+    for (std::size_t i = 0; i < std::size(kCleanedUpSignals); ++i) {
+        sigaction(kCleanedUpSignals[i], nullptr, &savedActions[i]);
+        if (savedActions[i].sa_handler != SIG_IGN)
+            sigaction(kCleanedUpSignals[i], &cleanUp, nullptr);
+    }
+    const struct sigaction ignore = actionOf(SIG_IGN);
+    sigaction(SIGXFSZ, &ignore, &savedFileSizeAction);
+}
+
+void unwatchSignals()
+{
+    for (std::size_t i = 0; i < std::size(kCleanedUpSignals); ++i)
+        sigaction(kCleanedUpSignals[i], &savedActions[i], nullptr);
+    sigaction(SIGXFSZ, &savedFileSizeAction, nullptr);
 }
 
 std::string folderOf(const std::string& path)
@@ -50,7 +74,7 @@ ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path))
     if (temporary_.size() >= sizeof pendingPath)
         fail(ENAMETOOLONG);
     std::memcpy(pendingPath, temporary_.c_str(), temporary_.size() + 1);
-    watchSignals(true);
+    watchSignals();
     watching_ = true;
     // Pending before the file exists: a signal in between removes a name not yet taken.
     pending = 1;
@@ -114,7 +138,7 @@ void ReplacingFile::discard()
     }
     if (watching_) {
         watching_ = false;
-        watchSignals(false);
+        unwatchSignals();
     }
 }
 

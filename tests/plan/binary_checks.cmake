@@ -112,6 +112,14 @@ if(NOT status EQUAL 0 OR NOT size EQUAL 96044 OR NOT left STREQUAL "${full}/trac
   fail("one second of track: status ${status}, ${size} bytes, folder holds ${left}")
 endif()
 
+# Stopped while writing: the temporary file goes too.
+execute_process(COMMAND timeout -s TERM 0.5 "${PLAN}" --csv --wav "${full}/long.wav" --seconds 43200
+                RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+file(GLOB left LIST_DIRECTORIES true "${full}/*")
+if(NOT status EQUAL 124 OR NOT left STREQUAL "${full}/track.wav")
+  fail("stopped while writing: status ${status}, folder holds ${left}")
+endif()
+
 # Standard output that cannot be written is an error too.
 execute_process(COMMAND "${PLAN}" --csv OUTPUT_FILE /dev/full RESULT_VARIABLE status
                 ERROR_VARIABLE err)
