@@ -25,22 +25,28 @@ std::string printed(const char* format, auto... values)
     return line;
 }
 
+// "1 bar", "2 bars", "0.5 bars"; "1 pass", "2 passes".
+std::string counted(double value, std::string noun)
+{
+    if (value != 1)
+        noun += noun.ends_with('s') ? "es" : "s";
+    return formatNumber(value) + ' ' + noun;
+}
+
 void writeHeading(std::ostream& out, SpeedPlan& plan)
 {
     const MetronomeState& s = plan.started();
-    const auto number = [](double value) { return formatNumber(value); };
-    out << number(s.beatsperbar) << "/4, " << number(s.piecelength) << " bars, "
-        << number(s.introbars) << " introduction bars before each pass, "
-        << plan.passesPerSpeed() << (plan.passesPerSpeed() == 1 ? " pass" : " passes")
-        << " at each speed: " << plan.beatsPerStep() << " beats a step\n";
-    if (s.linearmode) {
-        out << "Linear: from " << number(s.startbpm) << " up to " << number(s.maxbpm)
-            << " beats per minute in steps of " << number(s.linearinc) << "\n\n";
-    } else {
-        out << "Skip: from " << number(s.startbpm) << " up to " << number(s.maxbpm)
-            << " beats per minute, up " << number(s.skipinc) << " and back "
-            << number(s.skipinc - s.linearinc) << "\n\n";
-    }
+    out << formatNumber(s.beatsperbar) << "/4, " << counted(s.piecelength, "bar") << " and "
+        << counted(s.introbars, "introduction bar") << " a pass, "
+        << counted(double(plan.passesPerSpeed()), "pass") << " at each speed: "
+        << counted(double(plan.beatsPerStep()), "beat") << " a step\n";
+    out << (s.linearmode ? "Linear" : "Skip") << ": from " << formatNumber(s.startbpm)
+        << " up to " << formatNumber(s.maxbpm) << " beats per minute, ";
+    if (s.linearmode)
+        out << "in steps of " << formatNumber(s.linearinc) << "\n\n";
+    else
+        out << "up " << formatNumber(s.skipinc) << " and back " << formatNumber(s.skipinc - s.linearinc)
+            << "\n\n";
 }
 
 void writeSummary(std::ostream& out, SpeedPlan& plan)
@@ -50,8 +56,8 @@ void writeSummary(std::ostream& out, SpeedPlan& plan)
         << top.intervalMs << " ms, plays " << realTempo(top.intervalMs) << "), is reached at "
         << clockTime(top.startMs) << " after START: step " << top.step << ", beat "
         << top.firstBeat << ".\n";
-    out << "Its " << plan.passesPerSpeed() << (plan.passesPerSpeed() == 1 ? " pass" : " passes")
-        << " at that speed end at " << clockTime(plan.endMs(top)) << ", after beat "
+    out << "Its passes at that speed (" << plan.passesPerSpeed() << ") end at "
+        << clockTime(plan.endMs(top)) << ", after beat "
         << top.firstBeat + plan.beatsPerStep() - 1 << ".\n";
 }
 
