@@ -204,28 +204,29 @@ std::string helpText()
         "speed begins, when the maximum is reached, and the plan's click track.\n"
         "\n"
         "The plan (each option takes the text you would type into the window's box;\n"
-        "defaults are the window's):\n";
-    for (const BoxOption& option : kBoxOptions) {
-        std::string line = "  " + std::string(option.name) + " TEXT";
-        line.resize(18, ' ');
-        text += line + std::string(option.meaning) + " (" + defaults.text(option.box) + ")\n";
-    }
-    text += "  --time " + namesOf(kTimes) + "        time signature (" +
-            std::string(nameOf(kTimes, defaults.timing)) + ")\n";
-    text += "  --increase " + namesOf(kIncreases) + "  kind of speed step (" +
-            std::string(nameOf(kIncreases, defaults.increase)) + ")\n";
-    text += "  --volume " + namesOf(kVolumes) + "  beeps per click in the track (" +
-            std::string(nameOf(kVolumes, defaults.volume)) + ")\n";
+        "defaults, in brackets, are the window's):\n";
+    const auto line = [&text](std::string option, std::string_view meaning) {
+        option.resize(28, ' ');
+        text += "  " + option + std::string(meaning) + "\n";
+    };
+    const auto withDefault = [](std::string_view meaning, std::string_view value) {
+        return std::string(meaning) + " [" + std::string(value) + "]";
+    };
+    for (const BoxOption& option : kBoxOptions)
+        line(std::string(option.name) + " TEXT", withDefault(option.meaning, defaults.text(option.box)));
+    line("--time " + namesOf(kTimes), withDefault("time signature", nameOf(kTimes, defaults.timing)));
+    line("--increase " + namesOf(kIncreases),
+         withDefault("kind of speed step", nameOf(kIncreases, defaults.increase)));
+    line("--volume " + namesOf(kVolumes),
+         withDefault("beeps per click in the track", nameOf(kVolumes, defaults.volume)));
+    text += "\nOutput:\n";
+    line("--steps N", "exactly N rows, else up to the maximum");
+    line("--csv", "the rows as CSV instead of the table");
+    line("--wav FILE", "write the click track (WAV, 16-bit mono, 48 kHz)");
+    line("--seconds S", "its length, else until the last row's passes end");
+    line("--help", "show this help");
+    line("--version", "show the version");
     text +=
-        "\n"
-        "Output:\n"
-        "  --steps N       exactly N rows (otherwise up to the first step at the maximum)\n"
-        "  --csv           step,speed,interval_ms,first_beat,start_ms lines, no table\n"
-        "  --wav FILE      write the click track (WAV, 16-bit mono, 48 kHz) to FILE\n"
-        "  --seconds S     length of the click track (otherwise up to the end of the\n"
-        "                  passes of the last row)\n"
-        "  --help          show this help\n"
-        "  --version       show the version\n"
         "\n"
         "Exit status: 0 done, 1 the click track could not be written, 2 settings START\n"
         "refuses (its message on standard error) or a bad command line.\n"

@@ -37,7 +37,8 @@ void writeHeading(std::ostream& out, SpeedPlan& plan)
 {
     const MetronomeState& s = plan.started();
     out << formatNumber(s.beatsperbar) << "/4, " << counted(s.piecelength, "bar") << " and "
-        << counted(s.introbars, "introduction bar") << " a pass, "
+        << (s.introbars == 0 ? "no introduction" : counted(s.introbars, "introduction bar"))
+        << " a pass, "
         << counted(double(plan.passesPerSpeed()), "pass") << " at each speed: "
         << counted(double(plan.beatsPerStep()), "beat") << " a step\n";
     out << (s.linearmode ? "Linear" : "Skip") << ": from " << formatNumber(s.startbpm)
