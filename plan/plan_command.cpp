@@ -110,13 +110,14 @@ int runPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     const std::span<const PlanRow> rows = plan.rows(rowCount > 0 ? rowCount : plan.rowsToMaximum());
 
     // By default the track lasts until the passes of the last row end.
-    const std::int64_t frames = options.wavFrames.value_or(
-        plan.endMs(rows.back()) * audio::kFramesPerMillisecond);
-    if (options.wavPath && frames > kMaxTrackFrames) {
-        return usageError(err, "the click track would last " +
-                                   clockTime(frames / audio::kFramesPerMillisecond) +
+    const std::int64_t untilLastRowEnds = plan.endMs(rows.back());
+    if (options.wavPath && !options.wavFrames &&
+        untilLastRowEnds > kMaxTrackFrames / audio::kFramesPerMillisecond) {
+        return usageError(err, "the click track would last " + clockTime(untilLastRowEnds) +
                                    ", longer than a WAV file holds; choose its length with --seconds");
     }
+    const std::int64_t frames =
+        options.wavFrames.value_or(untilLastRowEnds * audio::kFramesPerMillisecond);
 
     if (options.csv)
         writeCsv(out, rows);

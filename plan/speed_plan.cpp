@@ -37,7 +37,7 @@ std::int64_t ticksToFirstStep(EngineRun run)
     throw std::logic_error("the run takes no speed step");
 }
 
-WindowSettings withPass(WindowSettings settings, const char* repeat)
+WindowSettings withRepeat(WindowSettings settings, const char* repeat)
 {
     settings.text(Box::Repeat) = repeat;
     return settings;
@@ -67,16 +67,16 @@ SpeedPlan::SpeedPlan(const WindowSettings& settings) : start_(settings)
 {
     if (refusal())
         return;
-    // Pass lengths are measured with one pass per speed; the other settings passed
-    // START's checks already, and no check pairs them with the repeat or pass boxes.
-    beatsPerPass_ = ticksToFirstStep(EngineRun(withPass(settings, "1"))) - 1;
+    // The runs below change only the repeat, length, intro and Timing settings to texts
+    // START accepts, and none of its checks pairs those with another box, so they start.
+    beatsPerPass_ = ticksToFirstStep(EngineRun(withRepeat(settings, "1"))) - 1;
     const WindowSettings shortest = withShortestPass(settings);
-    shortestPass_ = ticksToFirstStep(EngineRun(withPass(shortest, "1"))) - 1;
+    shortestPass_ = ticksToFirstStep(EngineRun(withRepeat(shortest, "1"))) - 1;
     const std::int64_t beatsPerSpeed = ticksToFirstStep(EngineRun(shortest)) - 1;
     if (beatsPerSpeed % shortestPass_ != 0)
         throw std::logic_error("a speed that ends within a pass");
     passesPerSpeed_ = beatsPerSpeed / shortestPass_;
-    steps_.emplace(withPass(shortest, "1"));
+    steps_.emplace(withRepeat(shortest, "1"));
     maximumInterval_ = intervalForRate(started().maxbpm / 60);
 }
 

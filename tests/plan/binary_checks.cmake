@@ -57,7 +57,8 @@ endif()
 # Usage errors: status 2, a message naming the problem, nothing on standard output.
 foreach(args IN ITEMS "--bogus" "stray" "--time;5/4" "--increase;fast" "--volume;loud"
                       "--steps;0" "--steps;1000001" "--steps;2x" "--seconds;10"
-                      "--wav;x.wav;--seconds;0" "--wav;x.wav;--seconds;-3" "--length" "--csv=yes")
+                      "--wav;x.wav;--seconds;0" "--wav;x.wav;--seconds;-3" "--length" "--csv=yes"
+                      "--length;999;--repeat;999;--wav;${WORK}/longer than 12 hours.wav")
   run_plan(${args})
   if(NOT status EQUAL 2 OR NOT out STREQUAL "" OR NOT err MATCHES "^tavro-plan: .*--help")
     fail("usage error '${args}': status ${status}, stdout '${out}', stderr '${err}'")
