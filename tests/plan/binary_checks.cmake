@@ -5,15 +5,7 @@
 #   cmake -DPLAN=<tavro-plan> -DTRACE=<metronome-trace> -DMANPAGE=<tavro-plan.1>
 #         -DWORK=<scratch dir> -P binary_checks.cmake
 
-cmake_minimum_required(VERSION 3.25)
-set(failures 0)
-macro(fail what)
-  message(SEND_ERROR "${what}")
-  math(EXPR failures "${failures} + 1")
-endmacro()
-
-file(REMOVE_RECURSE "${WORK}")
-file(MAKE_DIRECTORY "${WORK}")
+include(${CMAKE_CURRENT_LIST_DIR}/check_script.cmake)
 
 # START's message for a script of `text BOX "VALUE"` lines, as the engine shows it.
 function(start_message script result)
@@ -128,6 +120,4 @@ if(NOT status EQUAL 1 OR NOT err MATCHES "standard output")
   fail("full standard output: status ${status}, stderr '${err}'")
 endif()
 
-if(failures GREATER 0)
-  message(FATAL_ERROR "${failures} check(s) of tavro-plan failed")
-endif()
+end_checks("tavro-plan")

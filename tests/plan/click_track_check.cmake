@@ -5,15 +5,7 @@
 # last row.
 #   cmake -DPLAN=<tavro-plan> -DONSETS=<click-onsets> -DWORK=<scratch dir> -P click_track_check.cmake
 
-cmake_minimum_required(VERSION 3.25)
-set(failures 0)
-macro(fail what)
-  message(SEND_ERROR "${what}")
-  math(EXPR failures "${failures} + 1")
-endmacro()
-
-file(REMOVE_RECURSE "${WORK}")
-file(MAKE_DIRECTORY "${WORK}")
+include(${CMAKE_CURRENT_LIST_DIR}/check_script.cmake)
 set(plan --time 2/4 --length 1 --intro 1 --repeat 1 --increase skip
          --start 200 --max 300 --linear 20 --skip 50)
 
@@ -107,6 +99,4 @@ endforeach()
 if(NOT checked EQUAL 3)
   fail("${checked} volumes checked")
 endif()
-if(failures GREATER 0)
-  message(FATAL_ERROR "${failures} check(s) of the click track failed")
-endif()
+end_checks("the click track")
