@@ -1,0 +1,103 @@
+#include "plan/plan_report.h"
+
+#include "engine/number_text.h"
+
+#include <cstdio>
+
+namespace tavro::plan {
+
+namespace {
+
+// numerator / denominator to the nearest whole number, halves to the even neighbour.
+std::int64_t dividedRounded(std::int64_t numerator, std::int64_t denominator)
+{
+    const std::int64_t quotient = numerator / denominator;
+    const std::int64_t twiceRest = 2 * (numerator % denominator);
+    if (twiceRest > denominator || (twiceRest == denominator && quotient % 2 != 0))
+        return quotient + 1;
+    return quotient;
+}
+
+std::string printed(const char* format, auto... values)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, format, values...);
+    return line;
+}
+
+// "1 bar", "2 bars", "0.5 bars"; "1 pass", "2 passes".
+std::string counted(double value, std::string noun)
+{
+    if (value != 1)
+        noun += noun.ends_with('s') ? "es" : "s";
+    return formatNumber(value) + ' ' + noun;
+}
+
+void writeHeading(std::ostream& out, SpeedPlan& plan)
+{
+    const MetronomeState& s = plan.started();
+    out << formatNumber(s.beatsperbar) << "/4, " << counted(s.piecelength, "bar") << " and "
+        << (s.introbars == 0 ? "no introduction" : counted(s.introbars, "introduction bar"))
+        << " a pass, "
+        << counted(double(plan.passesPerSpeed()), "pass") << " at each speed: "
+        << counted(double(plan.beatsPerStep()), "beat") << " a step\n";
+    out << (s.linearmode ? "Linear" : "Skip") << ": from " << formatNumber(s.startbpm)
+        << " up to " << formatNumber(s.maxbpm) << " beats per minute, ";
+    if (s.linearmode)
+        out << "in steps of " << formatNumber(s.linearinc) << "\n\n";
+    else
+        out << "up " << formatNumber(s.skipinc) << " and back " << formatNumber(s.skipinc - s.linearinc)
+            << "\n\n";
+}
+
+void writeSummary(std::ostream& out, SpeedPlan& plan)
+{
+    const PlanRow& top = plan.row(plan.rowsToMaximum() - 1);
+    out << "\nThe maximum, " << formatNumber(plan.started().maxbpm) << " beats per minute ("
+        << top.intervalMs << " ms, plays " << realTempo(top.intervalMs) << "), is reached at "
+        << clockTime(top.startMs) << " after START: step " << top.step << ", beat "
+        << top.firstBeat << ".\n";
+    out << "Its passes at that speed (" << plan.passesPerSpeed() << ") end at "
+        << clockTime(plan.endMs(top)) << ", after beat "
+        << top.firstBeat + plan.beatsPerStep() - 1 << ".\n";
+}
+
+}  // namespace
+
+std::string clockTime(std::int64_t ms)
+{
+    const std::int64_t tenths = dividedRounded(ms, 100);
+    return printed("%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
+                   static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
+}
+
+std::string realTempo(std::int32_t intervalMs)
+{
+    const std::int64_t tenths = dividedRounded(600'000, intervalMs);
+    return printed("%lld.%lld", static_cast<long long>(tenths / 10),
+                   static_cast<long long>(tenths % 10));
+}
+
+void writeCsv(std::ostream& out, std::span<const PlanRow> rows)
+{
+    out << "step,speed,interval_ms,first_beat,start_ms\n";
+    for (const PlanRow& row : rows) {
+        out << row.step << ',' << row.speed << ',' << row.intervalMs << ',' << row.firstBeat
+            << ',' << row.startMs << '\n';
+    }
+}
+
+void writeTable(std::ostream& out, SpeedPlan& plan, std::span<const PlanRow> rows)
+{
+    writeHeading(out, plan);
+    out << " step  speed  interval   plays    first beat          time\n";
+    for (const PlanRow& row : rows) {
+        out << printed("%5lld  %5lld  %5d ms  %6s  %12lld  %12s\n",
+                       static_cast<long long>(row.step), static_cast<long long>(row.speed),
+                       row.intervalMs, realTempo(row.intervalMs).c_str(),
+                       static_cast<long long>(row.firstBeat), clockTime(row.startMs).c_str());
+    }
+    writeSummary(out, plan);
+}
+
+}  // namespace tavro::plan

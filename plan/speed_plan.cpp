@@ -1,0 +1,134 @@
+#include "plan/speed_plan.h"
+
+#include "engine/rounding.h"
+
+#include <charconv>
+#include <stdexcept>
+
+namespace tavro::plan {
+
+// How the rows follow from the engine without ticking every beat of the run:
+//
+// - The beat and bar counters never read the speed or the repeat counter, and after the
+//   tick that completes a pass they stand as after the first tick of the run (beat 1 of
+//   the first introduction bar). So every pass takes the same number of beats, which a
+//   run with one pass per speed shows as the ticks before its first step.
+// - The repeat counter starts every speed at 1 and counts completed passes, so every
+//   speed takes the same number of passes, which a run of the shortest pass shows.
+// - The tempo program reads no counter. Between two steps a tick only renews the skip
+//   increase and the cap, which give the same values however often they run; so the
+//   intervals of the steps, and the speeds shown, are those of the same speed settings
+//   played with the shortest pass and one pass per speed, two beats a step.
+//
+// The tests hold these rows to the engine ticked beat by beat.
+
+namespace {
+
+constexpr std::int64_t kTickLimit = 10'000'000;   // far above the longest pass or speed
+constexpr std::size_t kRowLimit = 1'000'000;      // far above the longest way up
+
+// The ticks of a started run up to and including its first speed step.
+std::int64_t ticksToFirstStep(EngineRun run)
+{
+    for (std::int64_t ticks = 1; ticks <= kTickLimit; ++ticks) {
+        if (run.tick())
+            return ticks;
+    }
+    throw std::logic_error("the run takes no speed step");
+}
+
+WindowSettings withRepeat(WindowSettings settings, const char* repeat)
+{
+    settings.text(Box::Repeat) = repeat;
+    return settings;
+}
+
+// The same settings with the shortest pass: one bar of 2/4, no introduction.
+WindowSettings withShortestPass(WindowSettings settings)
+{
+    settings.timing = Option::TwoFour;
+    settings.text(Box::Length) = "1";
+    settings.text(Box::Intro) = "0";
+    return settings;
+}
+
+std::int64_t wholeNumber(const std::string& text)
+{
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        throw std::logic_error("the speed label shows no whole number: " + text);
+    return value;
+}
+
+}  // namespace
+
+SpeedPlan::SpeedPlan(const WindowSettings& settings) : start_(settings)
+{
+    if (refusal())
+        return;
+    // The runs below change only the repeat, length, intro and Timing settings to texts
+    // START accepts, and none of its checks pairs those with another box, so they start.
+    beatsPerPass_ = ticksToFirstStep(EngineRun(withRepeat(settings, "1"))) - 1;
+    const WindowSettings shortest = withShortestPass(settings);
+    shortestPass_ = ticksToFirstStep(EngineRun(withRepeat(shortest, "1"))) - 1;
+    const std::int64_t beatsPerSpeed = ticksToFirstStep(EngineRun(shortest)) - 1;
+    if (beatsPerSpeed % shortestPass_ != 0)
+        throw std::logic_error("a speed that ends within a pass");
+    passesPerSpeed_ = beatsPerSpeed / shortestPass_;
+    steps_.emplace(withRepeat(shortest, "1"));
+    maximumInterval_ = intervalForRate(started().maxbpm / 60);
+}
+
+const PlanRow& SpeedPlan::row(std::size_t index)
+{
+    while (rows_.size() <= index)
+        addRow();
+    return rows_[index];
+}
+
+std::span<const PlanRow> SpeedPlan::rows(std::size_t count)
+{
+    if (count > 0)
+        row(count - 1);
+    return std::span<const PlanRow>(rows_).first(count);
+}
+
+void SpeedPlan::addRow()
+{
+    EngineRun& run = *steps_;
+    PlanRow next;
+    if (rows_.empty()) {
+        // START set the first interval; the first tick shows its speed.
+        if (run.tick())
+            throw std::logic_error("the first tick took a speed step");
+        next = {1, 0, run.interval(), 1, run.interval()};
+    } else {
+        for (std::int64_t tick = 1; tick < shortestPass_; ++tick) {
+            if (run.tick())
+                throw std::logic_error("a speed step within a pass");
+        }
+        if (!run.tick())
+            throw std::logic_error("no speed step after a pass");
+        const PlanRow& last = rows_.back();
+        next = {last.step + 1, 0, run.interval(), last.firstBeat + beatsPerStep(), endMs(last)};
+    }
+    next.speed = wholeNumber(run.speedShown());
+    rows_.push_back(next);
+}
+
+std::size_t SpeedPlan::rowsToMaximum()
+{
+    for (std::size_t index = 0; index < kRowLimit; ++index) {
+        if (row(index).intervalMs == maximumInterval_)
+            return index + 1;
+    }
+    throw std::logic_error("the plan does not reach its maximum");
+}
+
+std::int64_t SpeedPlan::endMs(const PlanRow& row) const
+{
+    return row.startMs + beatsPerStep() * row.intervalMs;
+}
+
+}  // namespace tavro::plan
