@@ -1,5 +1,6 @@
 #include "audio/audio_output.h"
 #include "audio/click_sound.h"
+#include "onsets.h"
 #include "private_sound_server.h"
 
 #include <QCoreApplication>
@@ -29,27 +30,17 @@ constexpr std::array<std::int64_t, 3> kGaps{8231, 9600, 12345};
 
 PlayedPosition positionOf(const QSignalSpy& spy, int i) { return spy.at(i).at(0).value<PlayedPosition>(); }
 
-// The first frame of every click in a mono 16-bit recording: where the signal first
-// reaches the threshold after a quiet gap, less where a click itself first reaches it.
+// Where each click of a mono 16-bit recording begins, by the rule that click-onsets
+// checks the end-to-end recordings with: only the spacing of the clicks is compared.
 std::vector<std::int64_t> clickOnsets(const QByteArray& recording)
 {
-    constexpr int kThreshold = 2000;
-    constexpr std::int64_t kQuietGap = 10 * kBeepFrames;
-    int lead = 0;
-    while (std::abs(clickSample(lead, 1)) < kThreshold)
-        ++lead;
-    std::vector<std::int64_t> onsets;
-    std::int64_t lastLoud = -kQuietGap - 1;
-    for (std::int64_t i = 0; i < recording.size() / 2; ++i) {
+    std::vector<std::uint16_t> level(static_cast<std::size_t>(recording.size() / 2));
+    for (std::size_t i = 0; i < level.size(); ++i) {
         std::int16_t sample;
         std::memcpy(&sample, recording.constData() + 2 * i, 2);
-        if (std::abs(sample) < kThreshold)
-            continue;
-        if (i - lastLoud > kQuietGap)
-            onsets.push_back(i - lead);
-        lastLoud = i;
+        level[i] = static_cast<std::uint16_t>(std::abs(int{sample}));
     }
-    return onsets;
+    return onsets::findOnsets(level, onsets::OnsetRule{});
 }
 
 // An output with its two signals watched.
