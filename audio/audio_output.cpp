@@ -1,65 +1,80 @@
 #include "audio/audio_output.h"
 
 #include "audio/realtime_thread.h"
-#include "audio/stream_keeper.h"
 
-#include <QDeadlineTimer>
-#include <QThread>
-#include <QtDebug>
+#include <pulse/context.h>
+#include <pulse/stream.h>
+#include <pulse/thread-mainloop.h>
+#include <pulse/timeval.h>
+
+#include <algorithm>
 
 namespace tavro::audio {
 
 namespace {
-// Closing a stream takes a few milliseconds; only a sound server that hangs inside
-// libpulse could hold the audio thread longer.
-constexpr int kShutdownWaitMs = 2000;
-}
 
-// The audio thread and what runs on it.
-class AudioOutput::Worker {
-public:
-    explicit Worker(StreamRoute preferred) : keeper(new StreamKeeper(shared, preferred)) {}
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-    std::shared_ptr<OutputShared> shared = std::make_shared<OutputShared>();
-    QThread* thread = new QThread;
-    StreamKeeper* keeper;
-};
+constexpr auto kRetryInterval = 1000ms;
+constexpr auto kSampleInterval = 10ms;
+// A server that has not accepted the connection by then counts as absent: it may hang.
+constexpr auto kConnectTimeout = 300ms;
+// A stream whose heard position does not move for this long has failed silently.
+constexpr auto kSilenceLimit = 3s;
+// A stream counts as started once this much of it has been heard: a server may play
+// the first few blocks and then hold the stream back while its device catches up (a
+// null sink that had rendered ahead does so for up to 2 s), which would put frame 0
+// of the first estimate too early.
+constexpr std::int64_t kSteadyFrames = 100 * kFramesPerMillisecond;
 
-AudioOutput::AudioOutput(StreamRoute preferred, QObject* parent)
-    : QObject(parent), worker_(std::make_unique<Worker>(preferred))
+constexpr std::uint32_t kBytesPerMillisecond = kFramesPerMillisecond * sizeof(std::int16_t);
+// 60 ms in all, device included (PA_STREAM_ADJUST_LATENCY): the written frames must
+// stay well inside the lookahead of the beats. The server asks for 10 ms at a time.
+constexpr std::uint32_t kTargetBytes = 60 * kBytesPerMillisecond;
+constexpr std::uint32_t kRequestBytes = 10 * kBytesPerMillisecond;
+
+constexpr const char* kNoServer = "No sound server is running.";
+constexpr const char* kNotOpened = "The sound output could not be opened.";
+constexpr const char* kDoesNotPlay = "The sound output does not play.";
+constexpr const char* kServerWentAway = "The sound server went away.";
+constexpr const char* kStoppedPlaying = "The sound output stopped playing.";
+
+}  // namespace
+
+AudioOutput::AudioOutput(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<tavro::audio::PlayedPosition>();
-    QThread* thread = worker_->thread;
-    StreamKeeper* keeper = worker_->keeper;
-    thread->setObjectName(QStringLiteral("tavro-audio"));
-    keeper->moveToThread(thread);
-    connect(thread, &QThread::started, keeper,
-            [shared = worker_->shared] { shared->realtime = raiseCurrentThreadToRealtime(); });
-    connect(thread, &QThread::finished, keeper, &QObject::deleteLater);
-    connect(keeper, &StreamKeeper::started, this, &AudioOutput::onStarted, Qt::QueuedConnection);
-    connect(keeper, &StreamKeeper::unavailable, this, &AudioOutput::onUnavailable,
-            Qt::QueuedConnection);
-    thread->start(QThread::TimeCriticalPriority);
+    loop_ = pa_threaded_mainloop_new();
+    if (!loop_)
+        return;
+    pa_threaded_mainloop_set_name(loop_, "tavro-audio");
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+    auto onTimer = [](pa_mainloop_api*, pa_time_event* timer, const timeval*, void* self) {
+        auto* me = static_cast<AudioOutput*>(self);
+        if (timer == me->retryTimer_)
+            me->attempt();
+        else
+            me->sample();
+    };
+    // Both start disarmed.
+    retryTimer_ = api->time_new(api, nullptr, onTimer, this);
+    sampleTimer_ = api->time_new(api, nullptr, onTimer, this);
+    if (pa_threaded_mainloop_start(loop_) < 0) {
+        pa_threaded_mainloop_free(loop_);
+        loop_ = nullptr;
+    }
 }
 
+// With the connection gone nothing is left to wait for: the loop's thread ends at once,
+// whatever state the server is in.
 AudioOutput::~AudioOutput()
 {
-    QThread* thread = worker_->thread;
-    StreamKeeper* keeper = worker_->keeper;
-    disconnect(keeper, nullptr, this, nullptr);
-    QMetaObject::invokeMethod(keeper, [keeper, thread] {
-        keeper->close();
-        thread->quit();
-    }, Qt::QueuedConnection);
-    if (thread->wait(QDeadlineTimer(kShutdownWaitMs))) {
-        delete thread;  // the keeper went with the thread's last events
-        return;
+    close();
+    if (loop_) {
+        pa_threaded_mainloop_stop(loop_);
+        pa_threaded_mainloop_free(loop_);
     }
-    // Stuck inside the sound library: leave the thread to the end of the process rather
-    // than block the caller. It holds its own share of the state it uses.
-    qWarning("tavro-audio: the audio thread did not end; leaving it behind");
-    worker_->thread = nullptr;
-    worker_->keeper = nullptr;
 }
 
 void AudioOutput::open()
@@ -68,9 +83,18 @@ void AudioOutput::open()
         return;
     open_ = true;
     const quint64 session = ++session_;
-    StreamKeeper* keeper = worker_->keeper;
-    QMetaObject::invokeMethod(keeper, [keeper, session] { keeper->open(session); },
-                              Qt::QueuedConnection);
+    if (!loop_) {
+        QMetaObject::invokeMethod(
+            this, [this, session] { onUnavailable(session, QString::fromLatin1(kNotOpened)); },
+            Qt::QueuedConnection);
+        return;
+    }
+    pa_threaded_mainloop_lock(loop_);
+    wanted_ = true;
+    loopSession_ = session;
+    outageReported_ = false;
+    arm(retryTimer_, 0us);  // connecting happens on the loop's thread
+    pa_threaded_mainloop_unlock(loop_);
 }
 
 void AudioOutput::close()
@@ -79,9 +103,14 @@ void AudioOutput::close()
         return;
     open_ = false;
     ++session_;
-    worker_->shared->scheduleStream.store(0, std::memory_order_release);
-    StreamKeeper* keeper = worker_->keeper;
-    QMetaObject::invokeMethod(keeper, [keeper] { keeper->close(); }, Qt::QueuedConnection);
+    scheduleStream_.store(0, std::memory_order_release);
+    if (!loop_)
+        return;
+    pa_threaded_mainloop_lock(loop_);
+    wanted_ = false;
+    disarm(retryTimer_);
+    endConnection();
+    pa_threaded_mainloop_unlock(loop_);
 }
 
 bool AudioOutput::isOpen() const
@@ -91,32 +120,214 @@ bool AudioOutput::isOpen() const
 
 ClickSchedule& AudioOutput::schedule()
 {
-    return worker_->shared->schedule;
+    return schedule_;
 }
 
 PlayedPosition AudioOutput::playedPosition() const
 {
     if (!open_)
         return {};
-    return worker_->shared->position.read();
+    return position_.load();
 }
 
 std::int64_t AudioOutput::framesWritten() const
 {
-    return worker_->shared->framesWritten.load(std::memory_order_relaxed);
+    return framesWritten_.load(std::memory_order_relaxed);
 }
 
 AudioOutput::ClickCounters AudioOutput::clickCounters() const
 {
-    const OutputShared& shared = *worker_->shared;
-    return {shared.clicksStarted.load(std::memory_order_relaxed),
-            shared.clicksLate.load(std::memory_order_relaxed),
-            shared.clicksDropped.load(std::memory_order_relaxed)};
+    return {renderer_.clicksStarted(), renderer_.clicksLate(), renderer_.clicksDropped()};
 }
 
-bool AudioOutput::realtimeScheduling() const
+// Each attempt begins a connection of its own (a failed one cannot be reused) and
+// watches it through sample(). libpulse's callbacks only note a failure: the connection
+// is ended from sample(), never from inside one of its own callbacks.
+void AudioOutput::attempt()
 {
-    return worker_->shared->realtime.load();
+    if (!wanted_ || context_)
+        return;
+    if (!raised_) {
+        raised_ = true;
+        raiseCurrentThreadToRealtime();
+    }
+    failed_ = connected_ = heard_ = false;
+    heardFrames_ = 0;
+    attemptAt_ = Clock::now();
+    arm(sampleTimer_, kSampleInterval);
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Tavro Metronome");
+    if (!context_)
+        return fail(kNotOpened);
+    auto onState = [](pa_context* context, void* self) {
+        auto* me = static_cast<AudioOutput*>(self);
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_READY) {
+            me->connected_ = true;
+            me->connectStream();
+        } else if (!PA_CONTEXT_IS_GOOD(state)) {
+            me->failed_ = true;
+        }
+    };
+    pa_context_set_state_callback(context_, onState, this);
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
+        failed_ = true;
+}
+
+void AudioOutput::connectStream()
+{
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, 1};
+    stream_ = pa_stream_new(context_, "Clicks", &spec, nullptr);
+    if (!stream_) {
+        failed_ = true;
+        return;
+    }
+    ++streams_;
+    written_ = 0;
+    renderer_.restart();
+    auto onState = [](pa_stream* stream, void* self) {
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+            static_cast<AudioOutput*>(self)->failed_ = true;
+    };
+    auto onWrite = [](pa_stream*, std::size_t bytes, void* self) {
+        static_cast<AudioOutput*>(self)->write(bytes);
+    };
+    pa_stream_set_state_callback(stream_, onState, this);
+    pa_stream_set_write_callback(stream_, onWrite, this);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = kTargetBytes;
+    attr.prebuf = 0;  // never wait to refill: time goes on through an underrun
+    attr.minreq = kRequestBytes;
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
+        failed_ = true;
+}
+
+// The render path: frames go straight into the buffers libpulse lends.
+void AudioOutput::write(std::size_t bytes)
+{
+    std::size_t frames = bytes / sizeof(std::int16_t);
+    while (frames > 0) {
+        void* data = nullptr;
+        std::size_t size = frames * sizeof(std::int16_t);
+        if (pa_stream_begin_write(stream_, &data, &size) < 0 || !data) {
+            data = scratch_.data();
+            size = std::min(frames, scratch_.size()) * sizeof(std::int16_t);
+        }
+        const std::size_t n = std::min(frames, size / sizeof(std::int16_t));
+        if (n == 0) {
+            if (data != scratch_.data())
+                pa_stream_cancel_write(stream_);
+            return;
+        }
+        render(static_cast<std::int16_t*>(data), static_cast<int>(n));
+        if (pa_stream_write(stream_, data, n * sizeof(std::int16_t), nullptr, 0,
+                            PA_SEEK_RELATIVE) < 0) {
+            failed_ = true;
+            return;
+        }
+        frames -= n;
+    }
+}
+
+void AudioOutput::render(std::int16_t* out, int frames)
+{
+    if (scheduleStream_.load(std::memory_order_acquire) == streams_)
+        renderer_.render(out, written_, frames);
+    else
+        std::fill_n(out, frames, std::int16_t{0});
+    written_ += frames;
+}
+
+// Every 10 ms while a connection exists: ends a failed or silent one, tells of a stream
+// that has started, and publishes the played position.
+void AudioOutput::sample()
+{
+    const Clock::time_point now = Clock::now();
+    if (failed_)
+        return fail(heard_ ? kServerWentAway : connected_ ? kNotOpened : kNoServer);
+    if (!connected_ && now - attemptAt_ > kConnectTimeout)
+        return fail(kNoServer);
+
+    pa_usec_t micros = 0;  // heard so far; nothing until the server has said
+    const bool timed = stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY
+                       && pa_stream_get_time(stream_, &micros) >= 0;
+    const std::int64_t frames =
+        timed ? static_cast<std::int64_t>(micros) * kSampleRate / 1'000'000 : 0;
+    framesWritten_.store(written_, std::memory_order_relaxed);
+
+    if (frames > heardFrames_) {
+        heardFrames_ = frames;
+        progressAt_ = now;
+        if (!heard_ && frames >= kSteadyFrames) {
+            heard_ = true;
+            outageReported_ = false;
+            const PlayedPosition frameZero{true, streams_, 0,
+                                           now - std::chrono::microseconds(micros)};
+            QMetaObject::invokeMethod(
+                this, [this, session = loopSession_, frameZero] { onStarted(session, frameZero); },
+                Qt::QueuedConnection);
+        }
+        if (heard_)
+            position_.store({true, streams_, frames, now});
+    } else if (now - (heard_ ? progressAt_ : attemptAt_) > kSilenceLimit) {
+        return fail(heard_ ? kStoppedPlaying : kDoesNotPlay);
+    }
+    arm(sampleTimer_, kSampleInterval);
+}
+
+// Ends the connection, tells of the outage once, and tries again a second later.
+void AudioOutput::fail(const char* reason)
+{
+    endConnection();
+    if (!outageReported_) {
+        outageReported_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this, session = loopSession_, reason] {
+                onUnavailable(session, QString::fromLatin1(reason));
+            },
+            Qt::QueuedConnection);
+    }
+    if (wanted_)
+        arm(retryTimer_, kRetryInterval);
+}
+
+// With the callbacks cleared first, nothing of the old connection reaches us again.
+void AudioOutput::endConnection()
+{
+    disarm(sampleTimer_);
+    if (stream_) {
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+    if (context_) {
+        pa_context_set_state_callback(context_, nullptr, nullptr);
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        context_ = nullptr;
+    }
+    framesWritten_.store(0, std::memory_order_relaxed);
+    position_.store({});
+}
+
+void AudioOutput::arm(pa_time_event* timer, std::chrono::microseconds delay)
+{
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+    // The loop turns the wall-clock time into its own monotonic time at once.
+    timeval when{};
+    pa_timeval_add(pa_gettimeofday(&when), static_cast<pa_usec_t>(delay.count()));
+    api->time_restart(timer, &when);
+}
+
+void AudioOutput::disarm(pa_time_event* timer)
+{
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+    api->time_restart(timer, nullptr);
 }
 
 void AudioOutput::onStarted(quint64 session, const PlayedPosition& frameZero)
@@ -124,9 +335,9 @@ void AudioOutput::onStarted(quint64 session, const PlayedPosition& frameZero)
     if (session != session_ || !open_)
         return;  // a stream of an open() since closed
     // The new stream counts from 0: clicks left in the old stream's frames must not
-    // sound in it. The generator stays silent until the stream is named here.
-    worker_->shared->schedule.publish(nullptr, 0);
-    worker_->shared->scheduleStream.store(frameZero.stream, std::memory_order_release);
+    // sound in it. It stays silent until it is named here.
+    schedule_.publish(nullptr, 0);
+    scheduleStream_.store(frameZero.stream, std::memory_order_release);
     emit streamStarted(frameZero);
 }
 

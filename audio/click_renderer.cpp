@@ -8,7 +8,7 @@ namespace tavro::audio {
 namespace {
 
 // The writer publishes clicks in order, but the renderer must not depend on it: a
-// click dealt with out of order would hide an earlier one behind lastStartedFrame_.
+// click dealt with out of order would hide an earlier one behind the latest started.
 // Four entries: an insertion sort is all it takes.
 void sortByFrame(ClickSchedule::List& list, int count)
 {
@@ -27,11 +27,11 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
 
     // Writes frames [from, to) of the block: the playing click, then silence.
     auto write = [&](std::int64_t from, std::int64_t to) {
-        const int beeps = static_cast<int>(playingFrames_ / kBeepFrames);
+        const int beeps = static_cast<int>(progress_.playingFrames / kBeepFrames);
         for (std::int64_t f = from; f < to; ++f)
-            out[f - first] = clickSample(f - playingFrom_, beeps);
-        if (playingFrames_ > 0 && to >= playingFrom_ + playingFrames_)
-            playingFrames_ = 0;
+            out[f - first] = clickSample(f - progress_.playingFrom, beeps);
+        if (progress_.playingFrames > 0 && to >= progress_.playingFrom + progress_.playingFrames)
+            progress_.playingFrames = 0;
     };
 
     ClickSchedule::List list;
@@ -41,7 +41,7 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
     std::int64_t written = first;
     for (int i = 0; i < count; ++i) {
         const Click& click = list[i];
-        if (click.beeps <= 0 || click.frame <= lastStartedFrame_)
+        if (click.beeps <= 0 || click.frame <= progress_.lastStartedFrame)
             continue;
         if (click.frame >= end)
             break;  // a later block starts it
@@ -51,7 +51,7 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
             // not notice, otherwise give it up for good.
             if (first - click.frame > kLateToleranceFrames) {
                 dropped_.fetch_add(1, std::memory_order_relaxed);
-                lastStartedFrame_ = click.frame;
+                progress_.lastStartedFrame = click.frame;
                 continue;
             }
             late_.fetch_add(1, std::memory_order_relaxed);
@@ -60,9 +60,9 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
         write(written, startAt);
         written = startAt;
         // A click still playing is cut off: the new one starts on its frame.
-        playingFrom_ = startAt;
-        playingFrames_ = std::int64_t{click.beeps} * kBeepFrames;
-        lastStartedFrame_ = click.frame;
+        progress_.playingFrom = startAt;
+        progress_.playingFrames = std::int64_t{click.beeps} * kBeepFrames;
+        progress_.lastStartedFrame = click.frame;
         started_.fetch_add(1, std::memory_order_relaxed);
     }
     write(written, end);

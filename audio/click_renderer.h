@@ -7,10 +7,11 @@
 
 namespace tavro::audio {
 
-// Writes the stream's samples on the audio thread: silence, and every scheduled click at
-// exactly its frame, whatever the sizes of the blocks the stream asks for. A click that
-// has begun plays to its end even if the schedule drops it meanwhile; each scheduled
-// frame starts at most one click. Real-time safe: no locks, allocation or I/O.
+// Writes the stream's samples on the thread that feeds the stream: silence, and every
+// scheduled click at exactly its frame, whatever the sizes of the blocks the stream asks
+// for. A click that has begun plays to its end even if the schedule drops it meanwhile;
+// each scheduled frame starts at most one click. Real-time safe: no locks, allocation or
+// I/O.
 class ClickRenderer {
 public:
     explicit ClickRenderer(const ClickSchedule& schedule) : schedule_(schedule) {}
@@ -19,7 +20,11 @@ public:
     // Blocks follow each other: `first` is the frame after the previous block's last.
     void render(std::int16_t* out, std::int64_t first, int frames);
 
-    // Counters for measurements, readable from any thread.
+    // Starts over for a new stream, counted from frame 0 again: nothing plays and no
+    // frame has been dealt with. The counters go on. Same thread as render().
+    void restart() { progress_ = {}; }
+
+    // Counters for measurements, since construction; readable from any thread.
     std::uint64_t clicksStarted() const { return started_.load(std::memory_order_relaxed); }
     // Clicks first seen after their frame had already been written: started at once
     // when at most kLateToleranceFrames late, otherwise dropped.
@@ -29,13 +34,18 @@ public:
     static constexpr std::int64_t kLateToleranceFrames = 20 * kFramesPerMillisecond;
 
 private:
+    // Where the renderer stands in the stream.
+    struct Progress {
+        // The click being played: its start frame and length; none while length is 0.
+        std::int64_t playingFrom = 0;
+        std::int64_t playingFrames = 0;
+        // The frame of the latest click started; a scheduled click at or before it has
+        // been dealt with.
+        std::int64_t lastStartedFrame = INT64_MIN;
+    };
+
     const ClickSchedule& schedule_;
-    // The click being played: its start frame and length; none while length is 0.
-    std::int64_t playingFrom_ = 0;
-    std::int64_t playingFrames_ = 0;
-    // The frame of the latest click started; a scheduled click at or before it has been
-    // dealt with.
-    std::int64_t lastStartedFrame_ = INT64_MIN;
+    Progress progress_;
     std::atomic<std::uint64_t> started_{0};
     std::atomic<std::uint64_t> late_{0};
     std::atomic<std::uint64_t> dropped_{0};

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "audio/seqlock.h"
+
+#include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdint>
 
 namespace tavro::audio {
@@ -16,26 +18,37 @@ struct Click {
 };
 
 // The clicks still to come, handed from the user-interface thread (the only writer) to
-// the audio thread (the only reader) without locks or allocation: the writer publishes
-// a whole new list, the reader takes a consistent copy of the latest one. A sequence
-// number that is odd while the writer is at work tells the reader to try again.
+// the thread that renders the stream (the only reader) without locks or allocation:
+// the writer publishes a whole new list, the reader takes a whole copy of the latest.
 class ClickSchedule {
 public:
     static constexpr int kCapacity = 4;
     using List = std::array<Click, kCapacity>;
 
     // Replaces the list; clicks beyond kCapacity are left out. Writer thread only.
-    void publish(const Click* clicks, int count);
+    void publish(const Click* clicks, int count)
+    {
+        Entries entries{};
+        entries.count = std::clamp(count, 0, kCapacity);
+        for (int i = 0; i < entries.count; ++i)
+            entries.clicks[i] = clicks[i];
+        entries_.store(entries);
+    }
 
-    // A consistent copy of the latest list; returns how many entries it holds.
-    // Wait-free for the writer, lock-free for the reader.
-    int snapshot(List& out) const;
+    // A copy of the latest list; returns how many entries it holds.
+    int snapshot(List& out) const
+    {
+        const Entries entries = entries_.load();
+        out = entries.clicks;
+        return entries.count;
+    }
 
 private:
-    std::atomic<std::uint64_t> sequence_{0};
-    std::atomic<int> count_{0};
-    std::array<std::atomic<std::int64_t>, kCapacity> frames_{};
-    std::array<std::atomic<int>, kCapacity> beeps_{};
+    struct Entries {  // value-initialised: no clicks
+        int count;
+        List clicks;
+    };
+    Seqlock<Entries> entries_;
 };
 
 }  // namespace tavro::audio

@@ -21,16 +21,15 @@ bool trySchedRoundRobin(int priority)
 
 }  // namespace
 
-bool raiseCurrentThreadToRealtime()
+void raiseCurrentThreadToRealtime()
 {
     if (trySchedRoundRobin(kWantedPriority))
-        return true;
+        return;
     // A user may be granted a lower ceiling than we ask for.
     rlimit limit{};
     if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur >= 1
         && limit.rlim_cur < static_cast<rlim_t>(kWantedPriority))
-        return trySchedRoundRobin(static_cast<int>(limit.rlim_cur));
-    return false;
+        trySchedRoundRobin(static_cast<int>(limit.rlim_cur));
 }
 
 }  // namespace tavro::audio

@@ -1,25 +1,26 @@
 #include "private_sound_server.h"
 
-#include "audio/sound_server_probe.h"
-
 #include <QDir>
 #include <QStandardPaths>
-#include <QThread>
+#include <QTest>
 
 #include <sys/prctl.h>
 
-#include <chrono>
 #include <csignal>
 
 namespace tavro::audio::testing {
 
+namespace {
+const QString kScript = QStringLiteral(TAVRO_PRIVATE_SOUND_SERVER_SCRIPT);
+}
+
 PrivateSoundServer::PrivateSoundServer() : dir_(QDir::tempPath() + "/tavro-audio-XXXXXX")
 {
-    qputenv("PULSE_SERVER", ("unix:" + dir_.filePath("native")).toLocal8Bit());
     for (const char* sub : {"XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME"}) {
         QDir(dir_.path()).mkdir(sub);
         qputenv(sub, dir_.filePath(sub).toLocal8Bit());
     }
+    qputenv("PULSE_SERVER", harness("address"));
 }
 
 bool PrivateSoundServer::installed()
@@ -30,14 +31,37 @@ bool PrivateSoundServer::installed()
     return true;
 }
 
-// Standard error goes to <program>.log in the private directory.
-std::unique_ptr<QProcess> PrivateSoundServer::spawn(const QString& program, const QStringList& arguments)
+// Runs a program to its end while the test's own events go on (a window's beats, say):
+// its output, or nothing when it failed.
+std::optional<QByteArray> PrivateSoundServer::run(const QString& program,
+                                                  const QStringList& arguments)
+{
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    const bool ended =
+        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+    if (!ended || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput().trimmed();
+}
+
+QByteArray PrivateSoundServer::harness(const QString& command)
+{
+    return run("bash", {kScript, command, dir_.path()}).value_or(QByteArray());
+}
+
+// Standard error goes to `log` in the private directory; standard output is kept only
+// when asked for.
+std::unique_ptr<QProcess> PrivateSoundServer::spawn(const QString& program,
+                                                    const QStringList& arguments,
+                                                    const QString& log, bool keepOutput)
 {
     auto process = std::make_unique<QProcess>();
-    if (program != "pacat")  // only the recorder's output is wanted
+    if (!keepOutput)
         process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(dir_.filePath(program + ".log"), QIODevice::Append);
-    // Dies with the test process, however that ends.
+    process->setStandardErrorFile(dir_.filePath(log), QIODevice::Append);
+    // Dies with the test process, however that ends (the signal outlives exec).
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process->start(program, arguments);
     return process->waitForStarted(5000) ? std::move(process) : nullptr;
@@ -45,23 +69,16 @@ std::unique_ptr<QProcess> PrivateSoundServer::spawn(const QString& program, cons
 
 bool PrivateSoundServer::start()
 {
-    server_ = spawn("pulseaudio",
-                    {"-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
-                     "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + dir_.filePath("native"),
-                     "-L", "module-null-sink sink_name=metro_null rate=48000 channels=2 format=s16le"});
-    for (int i = 0; server_ && server_->state() == QProcess::Running && i < 250; ++i) {
-        if (soundServerReachable(std::chrono::milliseconds(100)))
-            return startRecording() && catchUpSink();
-        QThread::msleep(20);
-    }
-    return false;
+    server_ = spawn("bash", {kScript, "run", dir_.path()}, "pulseaudio.log", false);
+    return server_ && !harness("wait").isEmpty() && startRecording() && catchUpSink();
 }
 
 bool PrivateSoundServer::startRecording()
 {
     if (!recorder_)
         recorder_ = spawn("pacat", {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
-                                    "--channels=1", "--format=s16le", "--latency-msec=10"});
+                                    "--channels=1", "--format=s16le", "--latency-msec=10"},
+                          "pacat.log", true);
     return recorder_ != nullptr;
 }
 
@@ -74,6 +91,12 @@ void PrivateSoundServer::kill()
     }
 }
 
+void PrivateSoundServer::setHanging(bool hanging)
+{
+    if (server_)
+        ::kill(static_cast<pid_t>(server_->processId()), hanging ? SIGSTOP : SIGCONT);
+}
+
 // A null sink with no client renders as far ahead as it may (2 s) and then waits for
 // its clock, holding back every stream until then. Suspending it resets its clock;
 // the recorder, once connected, keeps the sink's latency low from then on.
@@ -81,9 +104,10 @@ bool PrivateSoundServer::catchUpSink()
 {
     for (int i = 0; i < 20; ++i) {
         for (const char* suspend : {"1", "0"})
-            if (QProcess::execute("pactl", {"suspend-sink", "metro_null", suspend}) != 0)
+            if (!run("pactl", {"suspend-sink", "metro_null", suspend}))
                 return false;
-        if (recorder_->waitForReadyRead(100))
+        const qint64 recorded = recorder_->bytesAvailable();
+        if (QTest::qWaitFor([&] { return recorder_->bytesAvailable() > recorded; }, 100))
             return true;  // the monitor delivers in real time
     }
     return false;

@@ -5,15 +5,17 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 namespace tavro::audio::testing {
 
-// A PulseAudio server of the test's own with one null sink, "metro_null" (48 kHz),
-// listening on a socket in a fresh temporary directory. Constructing it points this
-// process at that socket (PULSE_SERVER) and at private runtime, home and config
-// directories, so nothing reaches a desktop's server or files; until start() nothing
-// listens there, which is how a test sees a machine without a sound server.
-// Every process it starts dies with the test process, even when the test fails.
+// The test's own PulseAudio server, as tests/support/private_sound_server.sh starts it:
+// one null sink, "metro_null" (48 kHz), listening on a socket in a fresh temporary
+// directory. Constructing it points this process at that socket (PULSE_SERVER) and at
+// private runtime, home and config directories, so nothing reaches a desktop's server
+// or files; until start() nothing listens there, which is how a test sees a machine
+// without a sound server. Every process it starts dies with the test process, even
+// when the test fails.
 class PrivateSoundServer {
 public:
     PrivateSoundServer();
@@ -22,10 +24,13 @@ public:
 
     // Starts the server (again, on the same socket), waits until it answers and starts
     // recording its null sink's monitor, mono 16-bit 48 kHz with a 10 ms latency. Once
-    // it returns, the sink plays in real time: a stream plays from its start.
+    // it returns, the sink plays in real time: a stream plays from its start. Events are
+    // processed meanwhile, so signals may arrive before it returns.
     bool start();
     // Kills the server at once, as a crash would.
     void kill();
+    // Stops the server's process where it stands, as a server that hangs, or lets it go on.
+    void setHanging(bool hanging);
     // What the recorder got since it started.
     QByteArray stopRecording();
     // Records again, if stopped, with the same settings.
@@ -33,7 +38,10 @@ public:
 
 private:
     bool catchUpSink();
-    std::unique_ptr<QProcess> spawn(const QString& program, const QStringList& arguments);
+    std::optional<QByteArray> run(const QString& program, const QStringList& arguments);
+    QByteArray harness(const QString& command);  // the script's answer for this server
+    std::unique_ptr<QProcess> spawn(const QString& program, const QStringList& arguments,
+                                    const QString& log, bool keepOutput);
 
     QTemporaryDir dir_;
     // QProcess kills and reaps what still runs: the recorder goes before its server.

@@ -24,8 +24,8 @@ namespace {
 using tavro::audio::testing::PrivateSoundServer;
 
 constexpr double kIntervalMs = 240;  // 250 beats per minute
-// Beats that fall while the test itself holds the user-interface thread (starting the
-// server waits for it) may show late; the rest must show within this of the grid.
+// Beats that fall while the test starts the server (it starts processes from the
+// user-interface thread) may show late; the rest must show within this of the grid.
 constexpr double kOnTimeMs = 20;
 
 // When the beat label changed, and to what, polled every millisecond.

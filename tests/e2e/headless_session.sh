@@ -44,7 +44,7 @@ session_begin() {
     mkdir -m 700 -p "$session_dir/run" "$session_dir/config" "$session_dir/home"
     export XDG_RUNTIME_DIR=$session_dir/run XDG_CONFIG_HOME=$session_dir/config
     export HOME=$session_dir/home
-    export PULSE_SERVER=unix:$session_dir/native
+    export PULSE_SERVER=$(bash "$(sound_server_script)" address "$session_dir")
     printf 'autospawn = no\n' > "$session_dir/client.conf"
     export PULSE_CLIENTCONFIG=$session_dir/client.conf
 }
@@ -68,18 +68,16 @@ session_end() {
 
 started() { session_pids+=("$1"); }
 
+# The private sound server's script (its commands take the session's directory).
+sound_server_script() { echo "$(dirname "${BASH_SOURCE[0]}")/../support/private_sound_server.sh"; }
+
 # The sound server with the null sink metro_null, and a low-latency capture of its
 # monitor held open for the whole session: with only lazy clients the null sink would
 # render up to 2 s ahead of the clock.
 start_sound_server() {
-    # TAVRO_SERVER_DEBUG_LOG=1: the server logs at debug level (underruns of each stream).
-    pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --log-target=stderr \
-        ${TAVRO_SERVER_DEBUG_LOG:+--log-level=debug --log-time=1} \
-        -L "module-native-protocol-unix auth-anonymous=1 socket=$session_dir/native" \
-        -L "module-null-sink sink_name=metro_null rate=48000 channels=2 format=s16le" \
-        2>"$session_dir/pulseaudio.log" &
-    server_pid=$!; started "$server_pid"
-    wait_until 20 pactl info ||
+    bash "$(sound_server_script)" run "$session_dir" 2>"$session_dir/pulseaudio.log" &
+    server_pid=$!; started "$server_pid"   # the server itself: the script execs it
+    bash "$(sound_server_script)" wait "$session_dir" >/dev/null ||
         { cat "$session_dir/pulseaudio.log" >&2; session_fail "the sound server did not start"; }
     pacat --record -d metro_null.monitor --rate=8000 --channels=1 --latency-msec=10 >/dev/null &
     keepalive_pid=$!; started "$keepalive_pid"
