@@ -13,12 +13,12 @@ namespace tavro {
 // interval Timer1 starts with. There is no configuration: these are the settings every
 // run starts from, so the window, the headless window and every tool take them from here.
 struct DefaultSettings {
-    static constexpr std::array<const char*, 7> boxTexts{  // by Box
-        "4", "2", "2", "60", "300", "5", "30"};
-    static constexpr std::array<bool, 5> options{  // by Option: 4/4 and Linear on
-        true, false, false, true, false};
-    static constexpr std::array<const char*, 6> captions{  // by StatusLabel
-        "60", "-2", "4", "0", "1", "1"};
+    // By Box.
+    static constexpr std::array<const char*, 7> boxTexts{"4", "2", "2", "60", "300", "5", "30"};
+    // By Option: 4/4 and Linear on.
+    static constexpr std::array<bool, 5> options{true, false, false, true, false};
+    // By StatusLabel.
+    static constexpr std::array<const char*, 6> captions{"60", "-2", "4", "0", "1", "1"};
     static constexpr VolumeItem volume = VolumeItem::Medium;  // 8 beeps, the load value
     static constexpr std::int32_t timerInterval = 1000;       // milliseconds
 

@@ -22,12 +22,17 @@ bool inTimingFrame(Option option)
 
 // Built in place rather than assigned element by element, which also keeps GCC 12's
 // -Wrestrict false positive on string assignment out of optimised builds.
+template <std::size_t N, std::size_t... I>
+std::array<std::string, N> strings(const std::array<const char*, N>& texts,
+                                   std::index_sequence<I...>)
+{
+    return {texts[I]...};
+}
+
 template <std::size_t N>
 std::array<std::string, N> strings(const std::array<const char*, N>& texts)
 {
-    return [&]<std::size_t... I>(std::index_sequence<I...>) {
-        return std::array<std::string, N>{texts[I]...};
-    }(std::make_index_sequence<N>{});
+    return strings(texts, std::make_index_sequence<N>{});
 }
 
 std::array<bool, 3> checkedOnly(VolumeItem item)
