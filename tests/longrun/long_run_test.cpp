@@ -185,8 +185,9 @@ void playPlan(Practice& practice, const Plan& plan, std::size_t index, std::uint
               bool judgeSettling) {
     Metronome& m = practice.metronome_;
     practice.choose(plan);
-    (m.*std::array{&Metronome::mnuhigh_Click, &Metronome::mnumedium_Click,
-                   &Metronome::mnulow_Click}[index % 3])();
+    constexpr std::array volumes{&Metronome::mnuhigh_Click, &Metronome::mnumedium_Click,
+                                 &Metronome::mnulow_Click};
+    (m.*volumes[index % 3])();
     practice.startAccepted();
     practice.expire(beats / 4);
 
