@@ -47,7 +47,8 @@ void holdTerminationRequests()
 }
 
 TerminationListener::TerminationListener(std::function<void()> end, QObject* parent)
-    : QObject(parent), end_(std::move(end))
+    : QObject(parent),
+      end_(std::move(end))
 {
     holdTerminationRequests();
     if (requestPipe[0] < 0)

@@ -42,7 +42,8 @@ constexpr const char* kStoppedPlaying = "The sound output stopped playing.";
 
 }  // namespace
 
-AudioOutput::AudioOutput(QObject* parent) : QObject(parent)
+AudioOutput::AudioOutput(QObject* parent)
+    : QObject(parent)
 {
     qRegisterMetaType<tavro::audio::PlayedPosition>();
     loop_ = pa_threaded_mainloop_new();
@@ -113,15 +114,9 @@ void AudioOutput::close()
     pa_threaded_mainloop_unlock(loop_);
 }
 
-bool AudioOutput::isOpen() const
-{
-    return open_;
-}
+bool AudioOutput::isOpen() const { return open_; }
 
-ClickSchedule& AudioOutput::schedule()
-{
-    return schedule_;
-}
+ClickSchedule& AudioOutput::schedule() { return schedule_; }
 
 PlayedPosition AudioOutput::playedPosition() const
 {
@@ -223,8 +218,8 @@ void AudioOutput::write(std::size_t bytes)
             return;
         }
         render(static_cast<std::int16_t*>(data), static_cast<int>(n));
-        if (pa_stream_write(stream_, data, n * sizeof(std::int16_t), nullptr, 0,
-                            PA_SEEK_RELATIVE) < 0) {
+        if (pa_stream_write(stream_, data, n * sizeof(std::int16_t), nullptr, 0, PA_SEEK_RELATIVE)
+            < 0) {
             failed_ = true;
             return;
         }

@@ -121,15 +121,15 @@ private:
     pa_time_event* sampleTimer_ = nullptr;
     pa_context* context_ = nullptr;  // the connection being made or in use
     pa_stream* stream_ = nullptr;
-    bool wanted_ = false;            // open, so a lost stream is opened again
-    quint64 loopSession_ = 0;        // the open() that news belongs to
+    bool wanted_ = false;      // open, so a lost stream is opened again
+    quint64 loopSession_ = 0;  // the open() that news belongs to
     bool outageReported_ = false;
-    bool raised_ = false;            // the loop's thread runs at real-time priority
-    bool failed_ = false;            // the connection or the stream has failed
-    bool connected_ = false;         // the server accepted the connection
-    bool heard_ = false;             // the stream has played its first frames
-    std::uint64_t streams_ = 0;      // streams begun so far; the latest one's id
-    std::int64_t written_ = 0;       // frames of the stream rendered so far
+    bool raised_ = false;        // the loop's thread runs at real-time priority
+    bool failed_ = false;        // the connection or the stream has failed
+    bool connected_ = false;     // the server accepted the connection
+    bool heard_ = false;         // the stream has played its first frames
+    std::uint64_t streams_ = 0;  // streams begun so far; the latest one's id
+    std::int64_t written_ = 0;   // frames of the stream rendered so far
     std::int64_t heardFrames_ = 0;
     std::chrono::steady_clock::time_point attemptAt_{};
     std::chrono::steady_clock::time_point progressAt_{};

@@ -14,7 +14,10 @@ namespace tavro::audio {
 // I/O.
 class ClickRenderer {
 public:
-    explicit ClickRenderer(const ClickSchedule& schedule) : schedule_(schedule) {}
+    explicit ClickRenderer(const ClickSchedule& schedule)
+        : schedule_(schedule)
+    {
+    }
 
     // Fills out[0..frames) with stream frames first..first+frames-1 (mono, 16 bit).
     // Blocks follow each other: `first` is the frame after the previous block's last.

@@ -24,7 +24,8 @@ struct Run {
     HeadlessWindow window;
     Metronome metronome{window};
 
-    explicit Run(bool skip) {
+    explicit Run(bool skip)
+    {
         metronome.Form_Load();
         window.typeBoxTexts({"1", "0", "1", "30", "338", "5", "40"});
         window.turnOptionOn(Option::TwoFour);
@@ -33,20 +34,24 @@ struct Run {
     }
 };
 
-double timeBlock(Metronome& metronome) {
+double timeBlock(Metronome& metronome)
+{
     const auto began = std::chrono::steady_clock::now();
-    for (int i = 0; i < kBlock; ++i) metronome.Timer1_Timer();
+    for (int i = 0; i < kBlock; ++i)
+        metronome.Timer1_Timer();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 }
 
-void reportPerBeat(benchmark::State& state) {
-    state.counters["per_beat"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kBlock,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+void reportPerBeat(benchmark::State& state)
+{
+    state.counters["per_beat"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kBlock,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // The first kBlock beats after START, again and again.
-void BM_BeatsAtStart(benchmark::State& state) {
+void BM_BeatsAtStart(benchmark::State& state)
+{
     Run run(state.range(0) == 1);
     for (auto _ : state) {
         run.metronome.Command2_Click();
@@ -56,14 +61,17 @@ void BM_BeatsAtStart(benchmark::State& state) {
 }
 
 // Beats of a run that has already played 10^7 of them (aged once per plan and kept).
-void BM_BeatsAfterTenMillion(benchmark::State& state) {
+void BM_BeatsAfterTenMillion(benchmark::State& state)
+{
     static std::array<std::unique_ptr<Run>, 2> aged;
     auto& run = aged[static_cast<std::size_t>(state.range(0))];
     if (!run) {
         run = std::make_unique<Run>(state.range(0) == 1);
-        for (long i = 0; i < kAged; ++i) run->metronome.Timer1_Timer();
+        for (long i = 0; i < kAged; ++i)
+            run->metronome.Timer1_Timer();
     }
-    for (auto _ : state) state.SetIterationTime(timeBlock(run->metronome));
+    for (auto _ : state)
+        state.SetIterationTime(timeBlock(run->metronome));
     reportPerBeat(state);
 }
 

@@ -61,10 +61,7 @@ void HeadlessWindow::typeBoxText(Box box, std::string text)
     boxTexts_[indexOf(box)] = std::move(text);
 }
 
-void HeadlessWindow::typeBoxTexts(const std::array<std::string, 7>& texts)
-{
-    boxTexts_ = texts;
-}
+void HeadlessWindow::typeBoxTexts(const std::array<std::string, 7>& texts) { boxTexts_ = texts; }
 
 void HeadlessWindow::turnOptionOn(Option option)
 {
@@ -77,7 +74,10 @@ void HeadlessWindow::turnOptionOn(Option option)
 
 void HeadlessWindow::setOptionOn(Option option, bool on) { options_[indexOf(option)] = on; }
 
-const std::string& HeadlessWindow::caption(StatusLabel label) const { return captions_[indexOf(label)]; }
+const std::string& HeadlessWindow::caption(StatusLabel label) const
+{
+    return captions_[indexOf(label)];
+}
 
 bool HeadlessWindow::volumeChecked(VolumeItem item) const { return volumeChecks_[indexOf(item)]; }
 

@@ -63,7 +63,7 @@ public:
     void endProgram() override;
 
 private:
-    WindowEffects& effects_;  // a watcher that ignores everything when none is given
+    WindowEffects& effects_;               // a watcher that ignores everything when none is given
     std::array<std::string, 7> boxTexts_;  // by Box
     std::array<int, 7> boxWrites_{};       // by Box
     std::array<bool, 5> options_;          // by Option

@@ -11,7 +11,10 @@ namespace tavro {
 // Timer1_Timer between the handler's last state change and its return).
 class Metronome {
 public:
-    explicit Metronome(WindowOps& window) : window_(window) {}
+    explicit Metronome(WindowOps& window)
+        : window_(window)
+    {
+    }
 
     // The window's load step, before it is first shown.
     void Form_Load();

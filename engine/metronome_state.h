@@ -13,25 +13,25 @@ namespace tavro {
 // Values marked "set by START" hold nothing meaningful before the first valid START;
 // the tick and PAUSE test `running` and `stopped` first, which load sets.
 struct MetronomeState {
-    double beatsperbar = 4;   // 4, 3 or 2, from the Timing buttons (set even by a refused START)
-    double piecelength = 0;   // bars in the piece                 (set by START)
-    bool running = false;     // ticks count only while true
-    double repeatcount = 1;   // pass at the current speed, from 1
-    double skipcount = 0;     // skip steps that landed exactly on the maximum
-    bool stopped = true;      // from load and STOP until the next valid START
-    double maxbpm = 0;        // maximum speed, beats per minute   (set by START)
-    int beepcount = 8;        // beeps per tick: the volume
-    double stepphase = 1;     // skip program phase: 1 skip next, 0 return next
-    double baserate = 0;      // base tempo, beats per second      (set by START)
-    double stepbpm = 0;       // what the next speed step adds, beats per minute
-    double beat = 0;          // beat within the bar; 0 until the first tick of a run
-    double bar = 0;           // -introbars..-1 introduction, then 1..piecelength
-    double introbars = 0;     // introduction bars before every pass (set by START)
-    double repeattotal = 0;   // passes at each speed              (set by START)
-    double startbpm = 0;      // starting speed                    (set by START)
-    double linearinc = 0;     // linear increase                   (set by START)
-    double skipinc = 0;       // skip increase                     (set by START)
-    bool linearmode = true;   // Linear chosen (set even by a refused START)
+    double beatsperbar = 4;  // 4, 3 or 2, from the Timing buttons (set even by a refused START)
+    double piecelength = 0;  // bars in the piece                 (set by START)
+    bool running = false;    // ticks count only while true
+    double repeatcount = 1;  // pass at the current speed, from 1
+    double skipcount = 0;    // skip steps that landed exactly on the maximum
+    bool stopped = true;     // from load and STOP until the next valid START
+    double maxbpm = 0;       // maximum speed, beats per minute   (set by START)
+    int beepcount = 8;       // beeps per tick: the volume
+    double stepphase = 1;    // skip program phase: 1 skip next, 0 return next
+    double baserate = 0;     // base tempo, beats per second      (set by START)
+    double stepbpm = 0;      // what the next speed step adds, beats per minute
+    double beat = 0;         // beat within the bar; 0 until the first tick of a run
+    double bar = 0;          // -introbars..-1 introduction, then 1..piecelength
+    double introbars = 0;    // introduction bars before every pass (set by START)
+    double repeattotal = 0;  // passes at each speed              (set by START)
+    double startbpm = 0;     // starting speed                    (set by START)
+    double linearinc = 0;    // linear increase                   (set by START)
+    double skipinc = 0;      // skip increase                     (set by START)
+    bool linearmode = true;  // Linear chosen (set even by a refused START)
 };
 
 // The values of a run: all but the two option choices, which START takes even when it
@@ -40,9 +40,8 @@ struct MetronomeState {
 inline auto runValues(const MetronomeState& s)
 {
     return std::make_tuple(s.piecelength, s.running, s.repeatcount, s.skipcount, s.stopped,
-                           s.maxbpm, s.beepcount, s.stepphase, s.baserate, s.stepbpm, s.beat,
-                           s.bar, s.introbars, s.repeattotal, s.startbpm, s.linearinc,
-                           s.skipinc);
+                           s.maxbpm, s.beepcount, s.stepphase, s.baserate, s.stepbpm, s.beat, s.bar,
+                           s.introbars, s.repeattotal, s.startbpm, s.linearinc, s.skipinc);
 }
 
 enum class RunState { Stopped, Running, Paused };

@@ -21,9 +21,11 @@ bool isExponentLetter(char c) { return c == 'e' || c == 'E'; }
 // The number test
 
 // Moves `i` over a run of digits and tells whether there was at least one.
-bool skipDigits(std::string_view text, std::size_t& i) {
+bool skipDigits(std::string_view text, std::size_t& i)
+{
     const std::size_t start = i;
-    while (i < text.size() && isDigit(text[i])) ++i;
+    while (i < text.size() && isDigit(text[i]))
+        ++i;
     return i > start;
 }
 
@@ -33,8 +35,10 @@ bool skipDigits(std::string_view text, std::size_t& i) {
 // The blanks the reader steps over anywhere, also inside a number.
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-std::size_t skipBlanks(std::string_view text, std::size_t i) {
-    while (i < text.size() && isBlank(text[i])) ++i;
+std::size_t skipBlanks(std::string_view text, std::size_t i)
+{
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
     return i;
 }
 
@@ -47,13 +51,17 @@ constexpr std::size_t kKeptDigits = 800;
 // and the clamp keeps every sum of two clamped values far from int64 overflow.
 constexpr std::int64_t kExponentLimit = std::int64_t{1} << 60;
 
-std::int64_t clampExponent(std::int64_t e) {
-    if (e > kExponentLimit) return kExponentLimit;
-    if (e < -kExponentLimit) return -kExponentLimit;
+std::int64_t clampExponent(std::int64_t e)
+{
+    if (e > kExponentLimit)
+        return kExponentLimit;
+    if (e < -kExponentLimit)
+        return -kExponentLimit;
     return e;
 }
 
-std::int64_t addExponents(std::int64_t a, std::int64_t b) {
+std::int64_t addExponents(std::int64_t a, std::int64_t b)
+{
     return clampExponent(clampExponent(a) + clampExponent(b));
 }
 
@@ -65,26 +73,32 @@ struct DecimalText {
     bool sticky = false;  // a nonzero digit was cut off after the kept ones
     std::int64_t exponent = 0;
 
-    void addDigit(char c, bool inFraction) {
+    void addDigit(char c, bool inFraction)
+    {
         hasDigit = true;
         if (digits.empty() && c == '0') {
             // A leading zero only moves the point; in the integer part not even that.
-            if (inFraction) --exponent;
+            if (inFraction)
+                --exponent;
             return;
         }
         if (digits.size() < kKeptDigits) {
             digits.push_back(c);
-            if (inFraction) --exponent;
+            if (inFraction)
+                --exponent;
             return;
         }
-        if (c != '0') sticky = true;
-        if (!inFraction) ++exponent;
+        if (c != '0')
+            sticky = true;
+        if (!inFraction)
+            ++exponent;
     }
 };
 
 // Reads digits, stepping over blanks between them, until some other character.
 template <typename OnDigit>
-std::size_t readDigits(std::string_view text, std::size_t i, OnDigit onDigit) {
+std::size_t readDigits(std::string_view text, std::size_t i, OnDigit onDigit)
+{
     while (i < text.size()) {
         if (isDigit(text[i])) {
             onDigit(text[i]);
@@ -98,23 +112,28 @@ std::size_t readDigits(std::string_view text, std::size_t i, OnDigit onDigit) {
 
 // Reads the exponent that starts at `i` (at its letter) into `exponent`. An exponent
 // letter without digits after it is no part of the number, and then nothing is read.
-void readExponent(std::string_view text, std::size_t i, std::int64_t& exponent) {
-    if (i >= text.size() || !isExponentLetter(text[i])) return;
+void readExponent(std::string_view text, std::size_t i, std::int64_t& exponent)
+{
+    if (i >= text.size() || !isExponentLetter(text[i]))
+        return;
     i = skipBlanks(text, i + 1);
     bool negative = false;
     if (i < text.size() && isSign(text[i])) {
         negative = text[i] == '-';
         i = skipBlanks(text, i + 1);
     }
-    if (i >= text.size() || !isDigit(text[i])) return;
+    if (i >= text.size() || !isDigit(text[i]))
+        return;
     std::int64_t magnitude = 0;
     readDigits(text, i, [&magnitude](char c) {
-        if (magnitude < kExponentLimit / 10) magnitude = magnitude * 10 + (c - '0');
+        if (magnitude < kExponentLimit / 10)
+            magnitude = magnitude * 10 + (c - '0');
     });
     exponent = clampExponent(negative ? -magnitude : magnitude);
 }
 
-DecimalText readLeadingNumber(std::string_view text) {
+DecimalText readLeadingNumber(std::string_view text)
+{
     DecimalText number;
     std::size_t i = skipBlanks(text, 0);
     if (i < text.size() && isSign(text[i])) {
@@ -125,19 +144,23 @@ DecimalText readLeadingNumber(std::string_view text) {
     if (i < text.size() && text[i] == '.') {
         i = readDigits(text, i + 1, [&number](char c) { number.addDigit(c, true); });
     }
-    if (!number.hasDigit) return number;  // an exponent needs a mantissa before it
+    if (!number.hasDigit)
+        return number;  // an exponent needs a mantissa before it
     std::int64_t explicitExponent = 0;
     readExponent(text, i, explicitExponent);
     number.exponent = addExponents(number.exponent, explicitExponent);
     return number;
 }
 
-double toDouble(const DecimalText& number) {
-    if (!number.hasDigit) return 0.0;
+double toDouble(const DecimalText& number)
+{
+    if (!number.hasDigit)
+        return 0.0;
     const double zero = number.negative ? -0.0 : 0.0;
     const double infinity = number.negative ? -std::numeric_limits<double>::infinity()
                                             : std::numeric_limits<double>::infinity();
-    if (number.digits.empty()) return zero;
+    if (number.digits.empty())
+        return zero;
 
     std::string digits = number.digits;
     std::int64_t exponent = number.exponent;
@@ -150,8 +173,10 @@ double toDouble(const DecimalText& number) {
     // The value lies in [10^(magnitude-1), 10^magnitude). Doubles end below 1.8e308
     // and round everything under 2.5e-324 to zero.
     const std::int64_t magnitude = addExponents(exponent, static_cast<std::int64_t>(digits.size()));
-    if (magnitude > 310) return infinity;
-    if (magnitude < -330) return zero;
+    if (magnitude > 310)
+        return infinity;
+    if (magnitude < -330)
+        return zero;
 
     // Only digits and a small exponent reach the converter, never the user's text.
     digits.push_back('e');
@@ -173,19 +198,21 @@ double toDouble(const DecimalText& number) {
 // and exponent of any double in scientific notation.
 constexpr std::size_t kFormatBuffer = 400;
 
-std::string formatWhole(double value) {
+std::string formatWhole(double value)
+{
     char buffer[kFormatBuffer];
     // Fixed notation with no fraction digits writes the double's exact value.
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed, 0);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 0);
     return std::string(buffer, result.ptr);
 }
 
 // Plain decimal notation of a finite number that is not whole, at 15 significant digits.
-std::string formatFraction(double value) {
+std::string formatFraction(double value)
+{
     char buffer[kFormatBuffer];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::scientific, 14);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
     const std::string_view written(buffer, static_cast<std::size_t>(result.ptr - buffer));
 
     // written is "[-]d.dddddddddddddde[+-]x...": split it into digits and exponent.
@@ -198,14 +225,17 @@ std::string formatFraction(double value) {
     const std::size_t ePos = written.find('e');
     std::string digits;
     for (std::size_t k = i; k < ePos; ++k) {
-        if (written[k] != '.') digits.push_back(written[k]);
+        if (written[k] != '.')
+            digits.push_back(written[k]);
     }
     int exponent = 0;
     const char* expBegin = written.data() + ePos + 1;
-    if (*expBegin == '+') ++expBegin;  // from_chars takes '-' but not '+'
+    if (*expBegin == '+')
+        ++expBegin;  // from_chars takes '-' but not '+'
     std::from_chars(expBegin, written.data() + written.size(), exponent);
 
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
     // value = d1.d2d3... x 10^exponent
     const int digitCount = static_cast<int>(digits.size());
     if (exponent < 0) {
@@ -226,39 +256,50 @@ std::string formatFraction(double value) {
 
 }  // namespace
 
-bool isNumber(std::string_view text) {
+bool isNumber(std::string_view text)
+{
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && text[begin] == ' ') ++begin;
-    while (end > begin && text[end - 1] == ' ') --end;
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
     const std::string_view body = text.substr(begin, end - begin);
 
     std::size_t i = 0;
-    if (i < body.size() && isSign(body[i])) ++i;
+    if (i < body.size() && isSign(body[i]))
+        ++i;
     bool hasDigit = skipDigits(body, i);
     if (i < body.size() && body[i] == '.') {
         ++i;
         hasDigit = skipDigits(body, i) || hasDigit;
     }
-    if (!hasDigit) return false;
+    if (!hasDigit)
+        return false;
     if (i < body.size() && isExponentLetter(body[i])) {
         ++i;
-        if (i < body.size() && isSign(body[i])) ++i;
-        if (!skipDigits(body, i)) return false;
+        if (i < body.size() && isSign(body[i]))
+            ++i;
+        if (!skipDigits(body, i))
+            return false;
     }
     return i == body.size();
 }
 
-double leadingNumberValue(std::string_view text) {
-    return toDouble(readLeadingNumber(text));
-}
+double leadingNumberValue(std::string_view text) { return toDouble(readLeadingNumber(text)); }
 
-std::string formatNumber(double value) {
-    if (std::isnan(value)) return "nan";
-    if (value == std::numeric_limits<double>::infinity()) return "inf";
-    if (value == -std::numeric_limits<double>::infinity()) return "-inf";
-    if (value == 0.0) return "0";  // also negative zero
-    if (std::trunc(value) == value) return formatWhole(value);
+std::string formatNumber(double value)
+{
+    if (std::isnan(value))
+        return "nan";
+    if (value == std::numeric_limits<double>::infinity())
+        return "inf";
+    if (value == -std::numeric_limits<double>::infinity())
+        return "-inf";
+    if (value == 0.0)
+        return "0";  // also negative zero
+    if (std::trunc(value) == value)
+        return formatWhole(value);
     return formatFraction(value);
 }
 

@@ -76,8 +76,7 @@ void cleanAndCheck(WindowOps& window, const BoxRange& range, Verdict& verdict)
 
 // Pair checks compare the texts as they stand, with no number test: a fraction typed
 // into a box still counts here, before the box is cleaned.
-void checkLarger(WindowOps& window, Box smaller, Box larger, const char* message,
-                 Verdict& verdict)
+void checkLarger(WindowOps& window, Box smaller, Box larger, const char* message, Verdict& verdict)
 {
     const double low = leadingNumberValue(window.boxText(smaller));
     const double high = leadingNumberValue(window.boxText(larger));

@@ -30,10 +30,12 @@ struct Input {
     bool hasText[7] = {};
 };
 
-Input splitInput(const std::uint8_t* data, std::size_t size) {
+Input splitInput(const std::uint8_t* data, std::size_t size)
+{
     Input in;
     std::size_t i = 0;
-    for (; i < 8 && i < size; ++i) in.header[i] = data[i];
+    for (; i < 8 && i < size; ++i)
+        in.header[i] = data[i];
     const std::string_view rest(reinterpret_cast<const char*>(data) + i, size - i);
     std::size_t start = 0;
     for (int box = 0; box < 7 && start <= rest.size() && i < size; ++box) {
@@ -48,7 +50,8 @@ Input splitInput(const std::uint8_t* data, std::size_t size) {
 bool within(double v, double low, double high) { return v >= low && v <= high; }
 
 // Presses START and checks what it did; true when the press was accepted.
-bool press(Metronome& m, HeadlessWindow& w) {
+bool press(Metronome& m, HeadlessWindow& w)
+{
     const MetronomeState before = m.state();
     const std::int32_t intervalBefore = w.timerInterval();
     const int messagesBefore = w.messagesShown();
@@ -71,15 +74,15 @@ bool press(Metronome& m, HeadlessWindow& w) {
                 "a refused START changes no run value");
         return false;
     }
-    require(within(s.piecelength, 1, 999) && within(s.introbars, 0, 8) &&
-                within(s.repeattotal, 1, 999) && within(s.startbpm, 30, 250) &&
-                within(s.maxbpm, 60, 350) && within(s.linearinc, 1, 40) &&
-                within(s.skipinc, 10, 60),
+    require(within(s.piecelength, 1, 999) && within(s.introbars, 0, 8)
+                && within(s.repeattotal, 1, 999) && within(s.startbpm, 30, 250)
+                && within(s.maxbpm, 60, 350) && within(s.linearinc, 1, 40)
+                && within(s.skipinc, 10, 60),
             "an accepted START stores settings inside their ranges");
     require(s.maxbpm >= s.startbpm && s.skipinc >= s.linearinc, "the pairs keep their order");
     require(within(w.timerInterval(), 240, 2000), "an accepted START sets 240..2000 ms");
-    require(s.running && !s.stopped && s.beat == 0 && s.bar == 0 - s.introbars &&
-                s.repeatcount == before.repeatcount && s.skipcount == 0 && s.stepphase == 1,
+    require(s.running && !s.stopped && s.beat == 0 && s.bar == 0 - s.introbars
+                && s.repeatcount == before.repeatcount && s.skipcount == 0 && s.stepphase == 1,
             "an accepted START begins the run afresh, keeping the pass count");
     return true;
 }
@@ -92,15 +95,18 @@ struct TickChecker {
     bool firstBeat = true;
     bool overshootAllowed = false;
 
-    void expire(Metronome& m, HeadlessWindow& w) {
+    void expire(Metronome& m, HeadlessWindow& w)
+    {
         const bool wasRunning = m.state().running;
         const double phaseBefore = m.state().stepphase;
         const std::uint64_t beepsBefore = w.beepsSounded();
         m.Timer1_Timer();
-        if (!wasRunning) return;
+        if (!wasRunning)
+            return;
         const MetronomeState& s = m.state();
         const bool stepped = s.stepphase != phaseBefore;
-        if (stepped) overshootAllowed = firstBeat;
+        if (stepped)
+            overshootAllowed = firstBeat;
         firstBeat = false;
         require(w.beepsSounded() - beepsBefore == static_cast<std::uint64_t>(s.beepcount),
                 "one click");
@@ -112,13 +118,15 @@ struct TickChecker {
         const double highest = overshootAllowed ? 350 : s.maxbpm;
         require(within(speed, 1 - 1e-9, highest + 1e-9), "base speed within 1..maximum");
         for (const std::string& label : w.captions())
-            require(tavro::fuzz::isWellFormedLabel(label), "labels hold well-formed numbers", label);
+            require(tavro::fuzz::isWellFormedLabel(label), "labels hold well-formed numbers",
+                    label);
     }
 };
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const Input in = splitInput(data, size);
     const std::uint8_t* h = in.header;
     HeadlessWindow w;
@@ -132,29 +140,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         w.turnOptionOn(static_cast<Option>(((h[1] >> 1) & 3) % 3));
         m.Command2_Click();
         const int earlier = (h[2] | h[3] << 8) % 512;
-        for (int i = 0; i < earlier; ++i) ticks.expire(m, w);
-        if (wanted == 1) m.Command3_Click();
-        if (wanted == 3) m.Command4_Click();
-        require(m.runState() == (wanted == 1   ? RunState::Stopped
-                                 : wanted == 2 ? RunState::Running
-                                               : RunState::Paused),
+        for (int i = 0; i < earlier; ++i)
+            ticks.expire(m, w);
+        if (wanted == 1)
+            m.Command3_Click();
+        if (wanted == 3)
+            m.Command4_Click();
+        require(m.runState()
+                    == (wanted == 1   ? RunState::Stopped
+                        : wanted == 2 ? RunState::Running
+                                      : RunState::Paused),
                 "the handlers reach the wanted run state");
     }
     switch (h[7] & 3) {
-        case 0: m.mnuhigh_Click(); break;
-        case 1: m.mnumedium_Click(); break;
-        case 2: m.mnulow_Click(); break;
-        default: break;
+    case 0: m.mnuhigh_Click(); break;
+    case 1: m.mnumedium_Click(); break;
+    case 2: m.mnulow_Click(); break;
+    default: break;
     }
 
     for (std::size_t b = 0; b < 7; ++b)
-        if (in.hasText[b]) w.typeBoxText(static_cast<Box>(b), in.texts[b]);
-    for (std::size_t o = 0; o < 5; ++o) w.setOptionOn(static_cast<Option>(o), (h[4] >> o) & 1);
-    if (press(m, w)) ticks = TickChecker{};
+        if (in.hasText[b])
+            w.typeBoxText(static_cast<Box>(b), in.texts[b]);
+    for (std::size_t o = 0; o < 5; ++o)
+        w.setOptionOn(static_cast<Option>(o), (h[4] >> o) & 1);
+    if (press(m, w))
+        ticks = TickChecker{};
 
     const int burst = (h[5] | h[6] << 8) % 1024;
     for (int i = 0; i < burst; ++i) {
-        if (i == burst / 2 && (h[7] & 4) && press(m, w)) ticks = TickChecker{};
+        if (i == burst / 2 && (h[7] & 4) && press(m, w))
+            ticks = TickChecker{};
         ticks.expire(m, w);
     }
     return 0;

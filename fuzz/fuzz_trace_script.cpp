@@ -21,23 +21,27 @@ using tavro::fuzz::require;
 // Long runs are the long-run test's business; here they would only slow the search.
 constexpr std::uint64_t kMostExpiries = 10'000;
 
-std::uint64_t totalExpiries(const ParsedScript& parsed) {
+std::uint64_t totalExpiries(const ParsedScript& parsed)
+{
     std::uint64_t total = 0;
     for (const Command& command : parsed.commands)
-        if (const auto* expiries = std::get_if<TimerExpiries>(&command)) total += expiries->count;
+        if (const auto* expiries = std::get_if<TimerExpiries>(&command))
+            total += expiries->count;
     return total;
 }
 
-bool startsWith(std::string_view line, std::string_view word) {
+bool startsWith(std::string_view line, std::string_view word)
+{
     return line.substr(0, word.size()) == word;
 }
 
-void checkTraceLine(std::string_view line) {
+void checkTraceLine(std::string_view line)
+{
     if (startsWith(line, "text ")) {
         // START's rewrite of a box, quoted so that it reads back as the same command.
         const ParsedScript again = parseScript(line);
-        require(!again.error && again.commands.size() == 1 &&
-                    std::holds_alternative<TypeText>(again.commands[0]),
+        require(!again.error && again.commands.size() == 1
+                    && std::holds_alternative<TypeText>(again.commands[0]),
                 "a traced box text reads back as a text command", line);
         return;
     }
@@ -60,10 +64,12 @@ void checkTraceLine(std::string_view line) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view script(reinterpret_cast<const char*>(data), size);
     const ParsedScript parsed = parseScript(script);
-    if (!parsed.error && totalExpiries(parsed) > kMostExpiries) return -1;
+    if (!parsed.error && totalExpiries(parsed) > kMostExpiries)
+        return -1;
 
     std::ostringstream out;
     std::ostringstream err;

@@ -12,7 +12,8 @@ inline constexpr std::string_view kAuthorName = "Tavro Software";
 
 // Who wrote the program, and when.
 inline constexpr std::string_view kAuthorshipLine = "Written by Tavro Software in December 2026.";
-inline constexpr std::string_view kRightsNotice = "Copyright (c) 2026 Tavro Software.  All rights reserved.";
+inline constexpr std::string_view kRightsNotice =
+    "Copyright (c) 2026 Tavro Software.  All rights reserved.";
 
 inline constexpr std::string_view kEmailPrimary = "metronome@example.org";
 inline constexpr std::string_view kEmailSecondary = "tavro.software@example.com";

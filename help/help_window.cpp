@@ -30,9 +30,8 @@ QString fromView(std::string_view text)
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
-                        double top, const QString& accessibleName,
-                        const QString& accessibleDescription)
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, double top,
+                        const QString& accessibleName, const QString& accessibleDescription)
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
@@ -144,7 +143,8 @@ void HelpWindow::connectHandlers()
 {
     for (std::size_t i = 0; i < kHelpTopics.size(); ++i) {
         const HelpTopic& topic = kHelpTopics[i];
-        connect(topicButtons_[i], &QPushButton::clicked, this, [this, &topic] { showTopic(topic); });
+        connect(topicButtons_[i], &QPushButton::clicked, this,
+                [this, &topic] { showTopic(topic); });
     }
     connect(Command7_, &QPushButton::clicked, this, &HelpWindow::Command7_Click);
     connect(VScroll1_, &QScrollBar::valueChanged, this, &HelpWindow::VScroll1_Change);

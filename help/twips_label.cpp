@@ -5,9 +5,11 @@
 
 namespace tavro::ui {
 
-TwipsLabel::TwipsLabel(QWidget* parent, double leftTwips, float topTwips,
-                       double widthTwips, double heightTwips)
-    : QLabel(parent), leftTwips_(leftTwips), topTwips_(topTwips)
+TwipsLabel::TwipsLabel(QWidget* parent, double leftTwips, float topTwips, double widthTwips,
+                       double heightTwips)
+    : QLabel(parent),
+      leftTwips_(leftTwips),
+      topTwips_(topTwips)
 {
     setTextFormat(Qt::PlainText);
     setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));

@@ -37,7 +37,8 @@ QAction* addItem(QMenu* menu, const char* name, const char* caption, bool checka
 
 }  // namespace
 
-Form1::Form1(Form1Services services) : timeline_(services.clock)
+Form1::Form1(Form1Services services)
+    : timeline_(services.clock)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tavro Metronome"));
@@ -54,20 +55,22 @@ Form1::Form1(Form1Services services) : timeline_(services.clock)
 
     // Timer1 counts from the creation of the window; only the end of the program stops it.
     // Timer1 runs on the sound stream's clock while one plays, else on the monotonic one.
-    timer1_ = new playback::BeatTimer(this, services.timerDelivery, [this] { return timeline_.now(); });
+    timer1_ =
+        new playback::BeatTimer(this, services.timerDelivery, [this] { return timeline_.now(); });
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setLookahead(kBeatLookahead);
     timer1_->start(kTimer1DesignInterval);
 
-    std::function<void()> bell = services.beep ? std::move(services.beep) : [] { QApplication::beep(); };
+    std::function<void()> bell =
+        services.beep ? std::move(services.beep) : [] { QApplication::beep(); };
     clickPlayer_ = new playback::ClickPlayer(services.sound, timeline_, bell, this);
     connect(clickPlayer_, &playback::ClickPlayer::fellBackToBell, this, &Form1::tellSoundFellBack);
 
     QtWindowOps::Services platform;
     platform.beep = bell;
     platform.endProgram = [this] { endProgram(); };
-    ops_ = std::make_unique<QtWindowOps>(controls_, volumeItems_, *timer1_, this,
-                                         std::move(platform));
+    ops_ =
+        std::make_unique<QtWindowOps>(controls_, volumeItems_, *timer1_, this, std::move(platform));
     recorder_ = std::make_unique<playback::BeatRecorder>(*ops_);
     metronome_ = std::make_unique<Metronome>(*recorder_);
     connectHandlers();
@@ -122,7 +125,8 @@ void Form1::connectHandlers()
             foreseeNextBeat();
         };
     };
-    connect(controls_.Command1, &QPushButton::clicked, this, [engine] { engine->Command1_Click(); });
+    connect(controls_.Command1, &QPushButton::clicked, this,
+            [engine] { engine->Command1_Click(); });
     connect(controls_.Command2, &QPushButton::clicked, this, [this] {
         metronome_->Command2_Click();
         // A stream is open only while a run exists.
@@ -173,9 +177,10 @@ void Form1::tellSoundFellBack(const QString& reason)
         return;
     soundNoticeShown_ = true;
     showNotice(this, QStringLiteral("Tavro Metronome"),
-               reason + QStringLiteral("\n\nThe metronome clicks with the system bell until a "
-                                       "sound device is available again; then the sound comes "
-                                       "back by itself."));
+               reason
+                   + QStringLiteral("\n\nThe metronome clicks with the system bell until a "
+                                    "sound device is available again; then the sound comes "
+                                    "back by itself."));
 }
 
 void Form1::mnuinstruct_Click() { showHelpWindow(helpWindow_); }

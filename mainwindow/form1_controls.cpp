@@ -27,7 +27,8 @@ QString latin1(std::string_view text)
 // A control's row of the layout table, looked up while compiling: a name that the table
 // lacks does not compile.
 struct At {
-    consteval At(const char* name) : placement(findForm1Placement(name))
+    consteval At(const char* name)
+        : placement(findForm1Placement(name))
     {
         if (placement == nullptr) {
             throw "the control is missing from kForm1Layout";

@@ -32,10 +32,7 @@ struct Form1Controls {
     QPushButton* Command4 = nullptr;  // PAUSE
 
     QLineEdit* box(Box which) const { return boxes.at(static_cast<std::size_t>(which)); }
-    QRadioButton* option(Option which) const
-    {
-        return options.at(static_cast<std::size_t>(which));
-    }
+    QRadioButton* option(Option which) const { return options.at(static_cast<std::size_t>(which)); }
     QLabel* statusLabel(StatusLabel which) const
     {
         return statusLabels.at(static_cast<std::size_t>(which));

@@ -75,7 +75,7 @@ inline constexpr auto kForm1Layout = std::to_array<Form1Placement>({
     {"repeattotallabel", "Frame5", 2520, 4920, 735, 375},
     {"beatlabel", "Frame5", 3720, 4320, 735, 615},
 
-    {"Command2", kForm1Client, 5040, 240, 1215, 615},  // START
+    {"Command2", kForm1Client, 5040, 240, 1215, 615},   // START
     {"Command3", kForm1Client, 5040, 1080, 1215, 615},  // STOP
     {"Command4", kForm1Client, 5040, 1920, 1215, 615},  // PAUSE
     {"Command1", kForm1Client, 5040, 4680, 1215, 615},  // QUIT

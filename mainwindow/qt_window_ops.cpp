@@ -11,9 +11,8 @@
 
 namespace tavro::ui {
 
-QtWindowOps::QtWindowOps(const Form1Controls& controls,
-                         const std::array<QAction*, 3>& volumeItems, playback::BeatTimer& timer,
-                         QWidget* dialogParent, Services services)
+QtWindowOps::QtWindowOps(const Form1Controls& controls, const std::array<QAction*, 3>& volumeItems,
+                         playback::BeatTimer& timer, QWidget* dialogParent, Services services)
     : controls_(controls),
       volumeItems_(volumeItems),
       timer_(timer),
@@ -22,10 +21,7 @@ QtWindowOps::QtWindowOps(const Form1Controls& controls,
 {
 }
 
-std::string QtWindowOps::boxText(Box box) const
-{
-    return controls_.box(box)->text().toStdString();
-}
+std::string QtWindowOps::boxText(Box box) const { return controls_.box(box)->text().toStdString(); }
 
 void QtWindowOps::setBoxText(Box box, const std::string& text)
 {

@@ -52,7 +52,8 @@ std::vector<unsigned char> wavHeader(std::int64_t frames)
 
 std::vector<std::int16_t> clickSamples(int beeps)
 {
-    std::vector<std::int16_t> click(static_cast<std::size_t>(std::max(beeps, 0)) * audio::kBeepFrames);
+    std::vector<std::int16_t> click(static_cast<std::size_t>(std::max(beeps, 0))
+                                    * audio::kBeepFrames);
     for (std::size_t frame = 0; frame < click.size(); ++frame)
         click[frame] = audio::clickSample(static_cast<std::int64_t>(frame), beeps);
     return click;

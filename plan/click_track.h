@@ -12,7 +12,10 @@ namespace tavro::plan {
 // press, and each beat's click begins at the frame of its time in milliseconds.
 class BeatFrames {
 public:
-    explicit BeatFrames(SpeedPlan& plan) : plan_(plan) {}
+    explicit BeatFrames(SpeedPlan& plan)
+        : plan_(plan)
+    {
+    }
     std::int64_t frame();  // of the current beat, from the first beat on
     void advance();
 

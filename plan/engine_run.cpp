@@ -28,7 +28,8 @@ void chooseVolume(Metronome& metronome, VolumeItem volume)
 
 }  // namespace
 
-EngineRun::EngineRun(const WindowSettings& settings) : window_(std::make_unique<Window>())
+EngineRun::EngineRun(const WindowSettings& settings)
+    : window_(std::make_unique<Window>())
 {
     Window& w = *window_;
     w.metronome.Form_Load();

@@ -24,7 +24,11 @@ constexpr int kRefused = 2;  // by START, or a bad command line
 class ProgressLine {
 public:
     ProgressLine(std::ostream& err, std::string file, std::int64_t total)
-        : err_(err), file_(std::move(file)), total_(total) {}
+        : err_(err),
+          file_(std::move(file)),
+          total_(total)
+    {
+    }
 
     void update(std::int64_t done)
     {
@@ -111,10 +115,11 @@ int runPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
     // By default the track lasts until the passes of the last row end.
     const std::int64_t untilLastRowEnds = plan.endMs(rows.back());
-    if (options.wavPath && !options.wavFrames &&
-        untilLastRowEnds > kMaxTrackFrames / audio::kFramesPerMillisecond) {
-        return usageError(err, "the click track would last " + clockTime(untilLastRowEnds) +
-                                   ", longer than a WAV file holds; choose its length with --seconds");
+    if (options.wavPath && !options.wavFrames
+        && untilLastRowEnds > kMaxTrackFrames / audio::kFramesPerMillisecond) {
+        return usageError(err,
+                          "the click track would last " + clockTime(untilLastRowEnds)
+                              + ", longer than a WAV file holds; choose its length with --seconds");
     }
     const std::int64_t frames =
         options.wavFrames.value_or(untilLastRowEnds * audio::kFramesPerMillisecond);

@@ -32,14 +32,12 @@ constexpr std::array<BoxOption, 7> kBoxOptions{{
 template <typename Value>
 using Choices = std::array<std::pair<std::string_view, Value>, 3>;
 
-constexpr Choices<Option> kTimes{{{"4/4", Option::FourFour},
-                                  {"3/4", Option::ThreeFour},
-                                  {"2/4", Option::TwoFour}}};
+constexpr Choices<Option> kTimes{
+    {{"4/4", Option::FourFour}, {"3/4", Option::ThreeFour}, {"2/4", Option::TwoFour}}};
 constexpr std::array<std::pair<std::string_view, Option>, 2> kIncreases{
     {{"linear", Option::IncLinear}, {"skip", Option::IncSkip}}};
-constexpr Choices<VolumeItem> kVolumes{{{"high", VolumeItem::High},
-                                        {"medium", VolumeItem::Medium},
-                                        {"low", VolumeItem::Low}}};
+constexpr Choices<VolumeItem> kVolumes{
+    {{"high", VolumeItem::High}, {"medium", VolumeItem::Medium}, {"low", VolumeItem::Low}}};
 
 template <typename Table, typename Value>
 std::string_view nameOf(const Table& table, Value value)
@@ -77,8 +75,8 @@ std::optional<std::int64_t> wholeNumber(std::string_view text, std::int64_t lowe
 {
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < lowest ||
-        value > highest)
+    if (error != std::errc() || end != text.data() + text.size() || value < lowest
+        || value > highest)
         return std::nullopt;
     return value;
 }
@@ -89,8 +87,8 @@ std::optional<std::int64_t> secondsAsFrames(std::string_view text)
 {
     double seconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
-        seconds > double(kMaxSeconds))
+    if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0)
+        || seconds > double(kMaxSeconds))
         return std::nullopt;
     const std::int64_t frames = std::llround(seconds * audio::kSampleRate);
     if (frames < 1)
@@ -100,7 +98,10 @@ std::optional<std::int64_t> secondsAsFrames(std::string_view text)
 
 class Parser {
 public:
-    explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+    explicit Parser(const std::vector<std::string>& args)
+        : args_(args)
+    {
+    }
 
     ParsedOptions run()
     {
@@ -125,7 +126,9 @@ private:
         if (arg == "--csv" || arg == "--help" || arg == "--version") {
             if (inlineValue)
                 return "option '" + std::string(arg) + "' takes no value";
-            (arg == "--csv" ? options.csv : arg == "--help" ? options.help : options.version) = true;
+            (arg == "--csv"    ? options.csv
+             : arg == "--help" ? options.help
+                               : options.version) = true;
             return "";
         }
         if (!arg.starts_with("--"))
@@ -134,7 +137,8 @@ private:
             return "unknown option '" + std::string(arg) + "'";
         if (!inlineValue && next_ == args_.size())
             return "option '" + std::string(arg) + "' needs a value";
-        const std::string_view value = inlineValue ? *inlineValue : std::string_view(args_[next_++]);
+        const std::string_view value =
+            inlineValue ? *inlineValue : std::string_view(args_[next_++]);
         if (!apply(arg, value, options))
             return "bad value '" + std::string(value) + "' for " + std::string(arg) + expected(arg);
         return "";
@@ -146,8 +150,8 @@ private:
             if (option.name == arg)
                 return true;
         }
-        return arg == "--time" || arg == "--increase" || arg == "--volume" || arg == "--steps" ||
-               arg == "--wav" || arg == "--seconds";
+        return arg == "--time" || arg == "--increase" || arg == "--volume" || arg == "--steps"
+               || arg == "--wav" || arg == "--seconds";
     }
 
     static bool apply(std::string_view arg, std::string_view value, PlanOptions& options)
@@ -213,8 +217,10 @@ std::string helpText()
         return std::string(meaning) + " [" + std::string(value) + "]";
     };
     for (const BoxOption& option : kBoxOptions)
-        line(std::string(option.name) + " TEXT", withDefault(option.meaning, defaults.text(option.box)));
-    line("--time " + namesOf(kTimes), withDefault("time signature", nameOf(kTimes, defaults.timing)));
+        line(std::string(option.name) + " TEXT",
+             withDefault(option.meaning, defaults.text(option.box)));
+    line("--time " + namesOf(kTimes),
+         withDefault("time signature", nameOf(kTimes, defaults.timing)));
     line("--increase " + namesOf(kIncreases),
          withDefault("kind of speed step", nameOf(kIncreases, defaults.increase)));
     line("--volume " + namesOf(kVolumes),
@@ -226,11 +232,10 @@ std::string helpText()
     line("--seconds S", "its length, else until the last row's passes end");
     line("--help", "show this help");
     line("--version", "show the version");
-    text +=
-        "\n"
-        "Exit status: 0 done, 1 the click track could not be written, 2 settings START\n"
-        "refuses (its message on standard error) or a bad command line.\n"
-        "Full documentation: man tavro-plan\n";
+    text += "\n"
+            "Exit status: 0 done, 1 the click track could not be written, 2 settings START\n"
+            "refuses (its message on standard error) or a bad command line.\n"
+            "Full documentation: man tavro-plan\n";
     return text;
 }
 

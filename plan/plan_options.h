@@ -11,8 +11,8 @@ namespace tavro::plan {
 
 // What the command line asks for.
 struct PlanOptions {
-    WindowSettings settings;                // the window's defaults, then the options
-    std::optional<std::int64_t> steps;      // exactly this many rows
+    WindowSettings settings;            // the window's defaults, then the options
+    std::optional<std::int64_t> steps;  // exactly this many rows
     bool csv = false;
     std::optional<std::string> wavPath;     // write the click track there
     std::optional<std::int64_t> wavFrames;  // its length, from --seconds

@@ -38,16 +38,15 @@ void writeHeading(std::ostream& out, SpeedPlan& plan)
     const MetronomeState& s = plan.started();
     out << formatNumber(s.beatsperbar) << "/4, " << counted(s.piecelength, "bar") << " and "
         << (s.introbars == 0 ? "no introduction" : counted(s.introbars, "introduction bar"))
-        << " a pass, "
-        << counted(double(plan.passesPerSpeed()), "pass") << " at each speed: "
-        << counted(double(plan.beatsPerStep()), "beat") << " a step\n";
-    out << (s.linearmode ? "Linear" : "Skip") << ": from " << formatNumber(s.startbpm)
-        << " up to " << formatNumber(s.maxbpm) << " beats per minute, ";
+        << " a pass, " << counted(double(plan.passesPerSpeed()), "pass")
+        << " at each speed: " << counted(double(plan.beatsPerStep()), "beat") << " a step\n";
+    out << (s.linearmode ? "Linear" : "Skip") << ": from " << formatNumber(s.startbpm) << " up to "
+        << formatNumber(s.maxbpm) << " beats per minute, ";
     if (s.linearmode)
         out << "in steps of " << formatNumber(s.linearinc) << "\n\n";
     else
-        out << "up " << formatNumber(s.skipinc) << " and back " << formatNumber(s.skipinc - s.linearinc)
-            << "\n\n";
+        out << "up " << formatNumber(s.skipinc) << " and back "
+            << formatNumber(s.skipinc - s.linearinc) << "\n\n";
 }
 
 void writeSummary(std::ostream& out, SpeedPlan& plan)
@@ -55,11 +54,11 @@ void writeSummary(std::ostream& out, SpeedPlan& plan)
     const PlanRow& top = plan.row(plan.rowsToMaximum() - 1);
     out << "\nThe maximum, " << formatNumber(plan.started().maxbpm) << " beats per minute ("
         << top.intervalMs << " ms, plays " << realTempo(top.intervalMs) << "), is reached at "
-        << clockTime(top.startMs) << " after START: step " << top.step << ", beat "
-        << top.firstBeat << ".\n";
+        << clockTime(top.startMs) << " after START: step " << top.step << ", beat " << top.firstBeat
+        << ".\n";
     out << "Its passes at that speed (" << plan.passesPerSpeed() << ") end at "
-        << clockTime(plan.endMs(top)) << ", after beat "
-        << top.firstBeat + plan.beatsPerStep() - 1 << ".\n";
+        << clockTime(plan.endMs(top)) << ", after beat " << top.firstBeat + plan.beatsPerStep() - 1
+        << ".\n";
 }
 
 }  // namespace
@@ -82,8 +81,8 @@ void writeCsv(std::ostream& out, std::span<const PlanRow> rows)
 {
     out << "step,speed,interval_ms,first_beat,start_ms\n";
     for (const PlanRow& row : rows) {
-        out << row.step << ',' << row.speed << ',' << row.intervalMs << ',' << row.firstBeat
-            << ',' << row.startMs << '\n';
+        out << row.step << ',' << row.speed << ',' << row.intervalMs << ',' << row.firstBeat << ','
+            << row.startMs << '\n';
     }
 }
 

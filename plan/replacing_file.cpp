@@ -33,7 +33,7 @@ extern "C" void removePendingAndDie(int signal)
 
 struct sigaction actionOf(void (*handler)(int))
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     return action;
@@ -67,10 +67,11 @@ std::string folderOf(const std::string& path)
 
 }  // namespace
 
-ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path))
+ReplacingFile::ReplacingFile(std::string path)
+    : path_(std::move(path))
 {
-    temporary_ = folderOf(path_) + "/." + std::filesystem::path(path_).filename().string() +
-                 ".XXXXXX";
+    temporary_ =
+        folderOf(path_) + "/." + std::filesystem::path(path_).filename().string() + ".XXXXXX";
     if (temporary_.size() >= sizeof pendingPath)
         fail(ENAMETOOLONG);
     std::memcpy(pendingPath, temporary_.c_str(), temporary_.size() + 1);

@@ -24,8 +24,8 @@ namespace tavro::plan {
 
 namespace {
 
-constexpr std::int64_t kTickLimit = 10'000'000;   // far above the longest pass or speed
-constexpr std::size_t kRowLimit = 1'000'000;      // far above the longest way up
+constexpr std::int64_t kTickLimit = 10'000'000;  // far above the longest pass or speed
+constexpr std::size_t kRowLimit = 1'000'000;     // far above the longest way up
 
 // The ticks of a started run up to and including its first speed step.
 std::int64_t ticksToFirstStep(EngineRun run)
@@ -63,7 +63,8 @@ std::int64_t wholeNumber(const std::string& text)
 
 }  // namespace
 
-SpeedPlan::SpeedPlan(const WindowSettings& settings) : start_(settings)
+SpeedPlan::SpeedPlan(const WindowSettings& settings)
+    : start_(settings)
 {
     if (refusal())
         return;

@@ -17,7 +17,10 @@ BeatClock::duration framesToDuration(double frames)
 
 }  // namespace
 
-AudioTimeline::AudioTimeline(SteadyClock steady) : steady_(std::move(steady)) {}
+AudioTimeline::AudioTimeline(SteadyClock steady)
+    : steady_(std::move(steady))
+{
+}
 
 AudioTimeline::time_point AudioTimeline::now() const
 {

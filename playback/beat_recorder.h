@@ -25,7 +25,10 @@ struct RecordedBeat {
 // after its tick has run.
 class BeatRecorder final : public WindowOps {
 public:
-    explicit BeatRecorder(WindowOps& window) : window_(window) {}
+    explicit BeatRecorder(WindowOps& window)
+        : window_(window)
+    {
+    }
 
     // Runs `tick`, the engine counting one beat, and returns what it showed and sounded.
     RecordedBeat record(const std::function<void()>& tick);

@@ -12,7 +12,9 @@ std::chrono::milliseconds millis(std::int32_t value) { return std::chrono::milli
 }  // namespace
 
 BeatTimer::BeatTimer(QObject* parent, Delivery delivery, Clock clock)
-    : QObject(parent), delivery_(delivery), clock_(std::move(clock))
+    : QObject(parent),
+      delivery_(delivery),
+      clock_(std::move(clock))
 {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);

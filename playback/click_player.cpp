@@ -9,7 +9,10 @@ namespace tavro::playback {
 
 ClickPlayer::ClickPlayer(Output output, AudioTimeline& timeline, std::function<void()> bell,
                          QObject* parent)
-    : QObject(parent), output_(output), timeline_(timeline), bell_(std::move(bell))
+    : QObject(parent),
+      output_(output),
+      timeline_(timeline),
+      bell_(std::move(bell))
 {
     if (output_ == Output::SystemBell)
         return;

@@ -11,7 +11,7 @@
 namespace tavro::audio {
 class AudioOutput;
 struct PlayedPosition;
-}
+}  // namespace tavro::audio
 
 namespace tavro::playback {
 

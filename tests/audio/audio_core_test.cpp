@@ -87,15 +87,15 @@ TEST(ClickRenderer, EveryClickLandsOnItsFrameWhateverTheBlockSizes)
         const auto count = std::min<std::int64_t>(3, std::ssize(clicks) - from);
         schedule.publish(clicks.data() + from, static_cast<int>(count));
 
-        const int frames = static_cast<int>(std::min<std::int64_t>(
-            std::uniform_int_distribution(1, 4800)(rng), total - pos));
+        const int frames = static_cast<int>(
+            std::min<std::int64_t>(std::uniform_int_distribution(1, 4800)(rng), total - pos));
         renderer.render(got.data() + pos, pos, frames);
         pos += frames;
     }
 
     EXPECT_EQ(firstDifference(got, expectedStream(clicks, total)), -1);
-    const auto audible = std::count_if(clicks.begin(), clicks.end(),
-                                       [](const Click& c) { return c.beeps > 0; });
+    const auto audible =
+        std::count_if(clicks.begin(), clicks.end(), [](const Click& c) { return c.beeps > 0; });
     EXPECT_EQ(renderer.clicksStarted(), static_cast<std::uint64_t>(audible));
     EXPECT_EQ(renderer.clicksLate(), 0u);
     EXPECT_EQ(renderer.clicksDropped(), 0u);

@@ -28,7 +28,10 @@ constexpr qint64 kReturnsAtOnceMs = 500;
 // Gaps that no 20 ms block divides: the clicks fall inside blocks.
 constexpr std::array<std::int64_t, 3> kGaps{8231, 9600, 12345};
 
-PlayedPosition positionOf(const QSignalSpy& spy, int i) { return spy.at(i).at(0).value<PlayedPosition>(); }
+PlayedPosition positionOf(const QSignalSpy& spy, int i)
+{
+    return spy.at(i).at(0).value<PlayedPosition>();
+}
 
 // Where each click of a mono 16-bit recording begins, by the rule that click-onsets
 // checks the end-to-end recordings with: only the spacing of the clicks is compared.
@@ -88,15 +91,18 @@ protected:
         for (std::size_t i = 0; i < kGaps.size(); ++i)
             clicks[i + 1] = {clicks[i].frame + kGaps[i], static_cast<int>(i % 2) + 1};
         w.output.schedule().publish(clicks.data(), static_cast<int>(clicks.size()));
-        const std::int64_t heardAll = clicks.back().frame + 2 * kBeepFrames + 100 * kFramesPerMillisecond;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.output.playedPosition().frames > heardAll; }, 5000));
+        const std::int64_t heardAll =
+            clicks.back().frame + 2 * kBeepFrames + 100 * kFramesPerMillisecond;
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return w.output.playedPosition().frames > heardAll; }, 5000));
 
         const PlayedPosition zero = positionOf(w.started, w.started.count() - 1);
         const PlayedPosition position = w.output.playedPosition();
         EXPECT_EQ(position.stream, zero.stream);
         // The beats are published 70 ms ahead of their sound.
         EXPECT_LT(w.output.framesWritten() - position.frames, 70 * kFramesPerMillisecond);
-        const double clockMs = std::chrono::duration<double, std::milli>(position.at - zero.at).count();
+        const double clockMs =
+            std::chrono::duration<double, std::milli>(position.at - zero.at).count();
         EXPECT_NEAR(clockMs, static_cast<double>(position.frames) / kFramesPerMillisecond, 25.0);
 
         const std::vector<std::int64_t> onsets = clickOnsets(server_.stopRecording());

@@ -14,7 +14,8 @@ namespace {
 const QString kScript = QStringLiteral(TAVRO_PRIVATE_SOUND_SERVER_SCRIPT);
 }
 
-PrivateSoundServer::PrivateSoundServer() : dir_(QDir::tempPath() + "/tavro-audio-XXXXXX")
+PrivateSoundServer::PrivateSoundServer()
+    : dir_(QDir::tempPath() + "/tavro-audio-XXXXXX")
 {
     for (const char* sub : {"XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME"}) {
         QDir(dir_.path()).mkdir(sub);
@@ -76,8 +77,9 @@ bool PrivateSoundServer::start()
 bool PrivateSoundServer::startRecording()
 {
     if (!recorder_)
-        recorder_ = spawn("pacat", {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
-                                    "--channels=1", "--format=s16le", "--latency-msec=10"},
+        recorder_ = spawn("pacat",
+                          {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
+                           "--channels=1", "--format=s16le", "--latency-msec=10"},
                           "pacat.log", true);
     return recorder_ != nullptr;
 }

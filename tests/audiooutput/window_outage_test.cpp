@@ -36,7 +36,8 @@ struct BeatShown {
 
 class BeatWatcher {
 public:
-    explicit BeatWatcher(const QLabel* label) : label_(label)
+    explicit BeatWatcher(const QLabel* label)
+        : label_(label)
     {
         clock_.start();
         poll_.setTimerType(Qt::PreciseTimer);

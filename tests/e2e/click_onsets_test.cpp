@@ -19,7 +19,8 @@ constexpr int kRate = 48000;
 constexpr int kBeepFrames = 384;  // 8 ms
 
 // A beep that starts and ends at zero: a 1 kHz tone under a raised-cosine window.
-std::int16_t beep(int frame) {
+std::int16_t beep(int frame)
+{
     const double t = double(frame) / kBeepFrames;
     const double window = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * t);
     return std::int16_t(12000 * window * std::sin(2 * std::numbers::pi * 1000 * frame / kRate));
@@ -27,10 +28,12 @@ std::int16_t beep(int frame) {
 
 // Little-endian bytes of a 16-bit PCM WAV, with a LIST chunk before the data as some
 // recorders write, and optionally a data size too large (a recorder killed early).
-std::string wav(const std::vector<std::int16_t>& samples, int channels, bool truncated = false) {
+std::string wav(const std::vector<std::int16_t>& samples, int channels, bool truncated = false)
+{
     std::string out;
     auto put = [&](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out += char(value >> (8 * i) & 0xFF);
+        for (int i = 0; i < bytes; ++i)
+            out += char(value >> (8 * i) & 0xFF);
     };
     const std::uint32_t dataBytes = std::uint32_t(2 * samples.size());
     out += "RIFF";
@@ -44,14 +47,16 @@ std::string wav(const std::vector<std::int16_t>& samples, int channels, bool tru
     out += '\0';  // pad byte of the odd-sized chunk
     out += "data";
     put(truncated ? 0xFFFFFFFF : dataBytes, 4);
-    for (std::int16_t s : samples) put(std::uint16_t(s), 2);
+    for (std::int16_t s : samples)
+        put(std::uint16_t(s), 2);
     return out;
 }
 
 // A mono recording of `frames` frames with a click of `beeps` beeps at each position;
 // with `channels` 2 the click is on the right channel only.
 Recording record(std::int64_t frames, const std::vector<std::int64_t>& clicks, int channels = 1,
-                 int beeps = 8) {
+                 int beeps = 8)
+{
     std::vector<std::int16_t> samples(std::size_t(frames * channels), 0);
     for (std::int64_t at : clicks)
         for (int f = 0; f < beeps * kBeepFrames && at + f < frames; ++f)
@@ -69,7 +74,8 @@ constexpr const char* kTrace =
     "text length \"1\"\ninterval 1000\ntick 1 speed 60 bar 1 of 1 repeat 1 of 1 beat 1 beeps 8\n"
     "tick 2 x\ninterval 500\ntick 3 x\nmessage \"m\" title \"t\"\ntick 4 x\ntick 5 x\ntick 8 x\n";
 
-std::vector<ExpectedBeat> grid(const std::string& trace) {
+std::vector<ExpectedBeat> grid(const std::string& trace)
+{
     std::istringstream in(trace);
     std::vector<ExpectedBeat> beats;
     std::string problem;
@@ -78,7 +84,8 @@ std::vector<ExpectedBeat> grid(const std::string& trace) {
 }
 
 Comparison compare(const Recording& recording, const std::vector<ExpectedBeat>& beats,
-                   std::int64_t tolerance = 0) {
+                   std::int64_t tolerance = 0)
+{
     ComparisonRule rule;
     rule.recordingFrames = std::int64_t(recording.level.size());
     rule.toleranceFrames = tolerance;
@@ -88,15 +95,19 @@ Comparison compare(const Recording& recording, const std::vector<ExpectedBeat>& 
 
 const std::vector<std::int64_t> kGridMs = {0, 1000, 2000, 2500, 3000, 4500};
 
-std::vector<std::int64_t> clicksOnGrid(std::int64_t start) {
+std::vector<std::int64_t> clicksOnGrid(std::int64_t start)
+{
     std::vector<std::int64_t> clicks;
-    for (std::int64_t ms : kGridMs) clicks.push_back(start + ms * 48);
+    for (std::int64_t ms : kGridMs)
+        clicks.push_back(start + ms * 48);
     return clicks;
 }
 
-TEST(ClickOnsets, GridFollowsStepsAndPausesOfTheTrace) {
+TEST(ClickOnsets, GridFollowsStepsAndPausesOfTheTrace)
+{
     std::vector<std::int64_t> ms;
-    for (const ExpectedBeat& beat : grid(kTrace)) ms.push_back(beat.ms);
+    for (const ExpectedBeat& beat : grid(kTrace))
+        ms.push_back(beat.ms);
     EXPECT_EQ(ms, kGridMs);
 
     std::vector<ExpectedBeat> beats;
@@ -106,7 +117,8 @@ TEST(ClickOnsets, GridFollowsStepsAndPausesOfTheTrace) {
     EXPECT_FALSE(readExpectedGrid(tickFirst, beats, problem));
 }
 
-TEST(ClickOnsets, ClicksOnTheGridPassAtZeroSamples) {
+TEST(ClickOnsets, ClicksOnTheGridPassAtZeroSamples)
+{
     for (int channels : {1, 2}) {
         const Comparison result =
             compare(record(5 * kRate, clicksOnGrid(12345), channels), grid(kTrace));
@@ -119,7 +131,8 @@ TEST(ClickOnsets, ClicksOnTheGridPassAtZeroSamples) {
     }
 }
 
-TEST(ClickOnsets, OneClickOneSampleLateFails) {
+TEST(ClickOnsets, OneClickOneSampleLateFails)
+{
     auto clicks = clicksOnGrid(1000);
     clicks[3] += 1;
     const Comparison result = compare(record(5 * kRate, clicks), grid(kTrace));
@@ -132,7 +145,8 @@ TEST(ClickOnsets, OneClickOneSampleLateFails) {
     EXPECT_EQ(result.findings[0].deviation, 1);
 }
 
-TEST(ClickOnsets, MissingClickAndStrayOnsetFail) {
+TEST(ClickOnsets, MissingClickAndStrayOnsetFail)
+{
     auto clicks = clicksOnGrid(1000);
     clicks.erase(clicks.begin() + 2);
     Comparison result = compare(record(5 * kRate, clicks), grid(kTrace));
@@ -169,11 +183,13 @@ TEST(ClickOnsets, MissingClickAndStrayOnsetFail) {
     EXPECT_EQ(result.missing, 1u);
 }
 
-TEST(ClickOnsets, ASlipShowsOnceAmongTheSpacings) {
+TEST(ClickOnsets, ASlipShowsOnceAmongTheSpacings)
+{
     // The stream ran dry for 20 ms before beat 4: every later click is late on the grid,
     // but only one spacing is wrong.
     auto clicks = clicksOnGrid(30000);
-    for (std::size_t k = 3; k < clicks.size(); ++k) clicks[k] += 970;
+    for (std::size_t k = 3; k < clicks.size(); ++k)
+        clicks[k] += 970;
     const Recording recorded = record(6 * kRate, clicks);
     EXPECT_FALSE(compare(recorded, grid(kTrace)).passes(240));
     ComparisonRule rule;
@@ -184,7 +200,8 @@ TEST(ClickOnsets, ASlipShowsOnceAmongTheSpacings) {
     EXPECT_EQ(faults[0].deviation, 970);
 }
 
-TEST(ClickOnsets, SteadyDriftIsMeasured) {
+TEST(ClickOnsets, SteadyDriftIsMeasured)
+{
     std::string trace = "interval 1000\n";
     std::vector<std::int64_t> clicks;
     for (int k = 0; k < 10; ++k) {
@@ -197,7 +214,8 @@ TEST(ClickOnsets, SteadyDriftIsMeasured) {
     EXPECT_EQ(result.matched, 10u);
 }
 
-TEST(ClickOnsets, RecordingEdgesAndDamagedFiles) {
+TEST(ClickOnsets, RecordingEdgesAndDamagedFiles)
+{
     // A click under way when the recording starts is no onset, and a click cut by the
     // recording's end is not judged.
     const Recording recorded = record(2 * kRate + 100, {-200, 2000, 50000, 96050}, 1, 1);

@@ -47,17 +47,28 @@ TEST(Rounding, HalvesGoToTheEvenNeighbourAndIntervalsStayProgrammable)
 {
     constexpr double inf = std::numeric_limits<double>::infinity();
     const std::pair<double, double> rounded[] = {
-        {937.5, 938}, {312.5, 312}, {187.5, 188}, {-2.5, -2}, {0.49999999999999994, 0},
-        {4503599627370497.0, 4503599627370497.0}, {inf, inf},
+        {937.5, 938},
+        {312.5, 312},
+        {187.5, 188},
+        {-2.5, -2},
+        {0.49999999999999994, 0},
+        {4503599627370497.0, 4503599627370497.0},
+        {inf, inf},
     };
     for (const auto& [value, expected] : rounded)
         EXPECT_EQ(roundHalfEven(value), expected) << value;
 
     // Rates below one beat per minute, and non-finite ones, rest at 60000 ms.
     const std::pair<double, std::int32_t> intervals[] = {
-        {350.0 / 60, 171}, {320.0 / 60, 188}, {61.0 / 60, 984}, {1.0 / 60, 60000},
-        {0, 60000}, {-5, 60000}, {std::numeric_limits<double>::quiet_NaN(), 60000},
-        {inf, 60000}, {1e300, 1},
+        {350.0 / 60, 171},
+        {320.0 / 60, 188},
+        {61.0 / 60, 984},
+        {1.0 / 60, 60000},
+        {0, 60000},
+        {-5, 60000},
+        {std::numeric_limits<double>::quiet_NaN(), 60000},
+        {inf, 60000},
+        {1e300, 1},
     };
     for (const auto& [rate, expected] : intervals)
         EXPECT_EQ(intervalForRate(rate), expected) << rate;

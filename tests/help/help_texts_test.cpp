@@ -20,8 +20,10 @@ TEST(HelpTexts, TopicsHaveTheirLengthsLineBreaksAndShape)
         const std::string& text;
         std::size_t length;
         long breaks;
-    } topics[] = {{texts.metronometext, 788, 12}, {texts.buildingtext, 390, 4},
-                  {texts.lineartext, 895, 17},    {texts.skiptext, 674, 16},
+    } topics[] = {{texts.metronometext, 788, 12},
+                  {texts.buildingtext, 390, 4},
+                  {texts.lineartext, 895, 17},
+                  {texts.skiptext, 674, 16},
                   {texts.overviewtext, texts.overviewtext.size(), 11}};
     for (const auto& topic : topics) {
         EXPECT_EQ(topic.text.size(), topic.length) << topic.text;

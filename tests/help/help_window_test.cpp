@@ -74,7 +74,7 @@ TEST_F(HelpWindowTest, OpensOnOverviewAndEachTopicButtonShowsItsText)
 
     const tavro::HelpTexts& texts = holder->texts();
     const std::pair<const char*, const std::string&> topics[] = {
-        {"METRONOME", texts.metronometext},   {"BUILDING SPEED", texts.buildingtext},
+        {"METRONOME", texts.metronometext},    {"BUILDING SPEED", texts.buildingtext},
         {"LINEAR INCREASE", texts.lineartext}, {"SKIP INCREASE", texts.skiptext},
         {"OVERVIEW", texts.overviewtext},
     };
@@ -127,7 +127,8 @@ TEST_F(HelpWindowTest, ControlsStandAtTheirPlacesInTheirFocusOrder)
     const struct {
         const char* name;
         int left, top, width, height;
-    } layout[] = {  // the focus order, then the labels inside the panel
+    } layout[] = {
+        // the focus order, then the labels inside the panel
         {"cmdNextTip", 120, 120, 1335, 375}, {"Picture1", 1560, 120, 6975, 4575},
         {"Command1", 120, 720, 1335, 375},   {"Command2", 120, 1320, 1335, 375},
         {"Command4", 120, 2520, 1335, 375},  {"Command5", 120, 1920, 1335, 375},

@@ -44,17 +44,38 @@ struct Plan {
 
 // The special cases of a few beats each are the golden traces'; these are the plans
 // whose long stretches matter: the extremes of speed and length, and every maximum.
-std::vector<Plan> dayOfPlans() {
+std::vector<Plan> dayOfPlans()
+{
     using S = Settles;
     const auto& d = DefaultSettings::boxTexts;
     const std::array<std::string, 7> defaults{d[0], d[1], d[2], d[3], d[4], d[5], d[6]};
     std::vector<Plan> plans{
         {"linear defaults", Option::FourFour, false, defaults, S::OnMaximum},
-        {"linear 30 to 350 by 1", Option::ThreeFour, false, {"1", "0", "1", "30", "350", "1", "10"}, S::OnMaximum},
-        {"linear half intro bar", Option::ThreeFour, false, {"2", "5E-1", "1", "100", "170", "7", "30"}, S::OnMaximum},
-        {"linear longest piece", Option::FourFour, false, {"999", "8", "999", "30", "350", "40", "60"}, S::Anywhere},
-        {"skip down to 1", Option::TwoFour, true, {"1", "0", "1", "30", "60", "1", "60"}, S::OnMaximum},
-        {"skip 250 to 350", Option::ThreeFour, true, {"1", "1", "1", "250", "350", "1", "60"}, S::OnMaximum},
+        {"linear 30 to 350 by 1",
+         Option::ThreeFour,
+         false,
+         {"1", "0", "1", "30", "350", "1", "10"},
+         S::OnMaximum},
+        {"linear half intro bar",
+         Option::ThreeFour,
+         false,
+         {"2", "5E-1", "1", "100", "170", "7", "30"},
+         S::OnMaximum},
+        {"linear longest piece",
+         Option::FourFour,
+         false,
+         {"999", "8", "999", "30", "350", "40", "60"},
+         S::Anywhere},
+        {"skip down to 1",
+         Option::TwoFour,
+         true,
+         {"1", "0", "1", "30", "60", "1", "60"},
+         S::OnMaximum},
+        {"skip 250 to 350",
+         Option::ThreeFour,
+         true,
+         {"1", "1", "1", "250", "350", "1", "60"},
+         S::OnMaximum},
         {"skip defaults", Option::FourFour, true, defaults, S::OnMaximum},
     };
     for (std::size_t i = 0; i < test::kInexactMaxima.size(); ++i) {
@@ -62,7 +83,9 @@ std::vector<Plan> dayOfPlans() {
         const int skip = 10 + static_cast<int>(i * 13 % 51);
         const int linear = 1 + static_cast<int>(i * 7) % std::min(40, skip - 1);
         const int start = std::clamp(maximum - 2 * skip, 30, 250);
-        plans.push_back({"skip maximum " + std::to_string(maximum), Option::TwoFour, true,
+        plans.push_back({"skip maximum " + std::to_string(maximum),
+                         Option::TwoFour,
+                         true,
                          {"1", "0", "1", std::to_string(start), std::to_string(maximum),
                           std::to_string(linear), std::to_string(skip)},
                          S::AlternatingBelowMaximum});
@@ -75,7 +98,8 @@ struct Practice {
     Practice() { metronome_.Form_Load(); }
     const MetronomeState& state() const { return metronome_.state(); }
 
-    void choose(const Plan& plan) {
+    void choose(const Plan& plan)
+    {
         plan_ = &plan;
         window_.typeBoxTexts(plan.texts);
         window_.turnOptionOn(plan.signature);
@@ -83,12 +107,14 @@ struct Practice {
     }
 
     // START on settings that pass every check: the run begins afresh.
-    void startAccepted() {
+    void startAccepted()
+    {
         const double passes = state().repeatcount;
         metronome_.Command2_Click();
         const MetronomeState& s = state();
-        if (!s.running || s.stopped || s.beat != 0 || s.bar != 0 - s.introbars ||
-            s.repeatcount != passes || window_.timerInterval() != intervalForRate(s.startbpm / 60))
+        if (!s.running || s.stopped || s.beat != 0 || s.bar != 0 - s.introbars
+            || s.repeatcount != passes
+            || window_.timerInterval() != intervalForRate(s.startbpm / 60))
             fail("a valid START did not begin the run afresh");
         firstBeat_ = true;
         steps_.clear();
@@ -96,7 +122,8 @@ struct Practice {
 
     // START on settings that fail a check: only the time signature and the increase
     // type change, and they take effect in the run that goes on.
-    void startRefused() {
+    void startRefused()
+    {
         const MetronomeState before = state();
         const std::int32_t interval = window_.timerInterval();
         metronome_.Command2_Click();
@@ -104,11 +131,14 @@ struct Practice {
             fail("a refused START changed a run value");
     }
 
-    void expire(std::uint64_t count) {
-        for (std::uint64_t i = 0; i < count && failure.empty(); ++i) expireOnce();
+    void expire(std::uint64_t count)
+    {
+        for (std::uint64_t i = 0; i < count && failure.empty(); ++i)
+            expireOnce();
     }
 
-    void expireOnce() {
+    void expireOnce()
+    {
         const MetronomeState before = state();
         const std::uint64_t beepsBefore = window_.beepsSounded();
         metronome_.Timer1_Timer();
@@ -124,31 +154,36 @@ struct Practice {
             // that lowered the repeats) comes before any cap, so it may pass the
             // maximum by one increase until the next step.
             overshootAllowed_ = firstBeat_;
-            if (steps_.size() == 8) steps_.erase(steps_.begin());
+            if (steps_.size() == 8)
+                steps_.erase(steps_.begin());
             steps_.push_back(window_.timerInterval());
         }
         firstBeat_ = false;
         const std::int32_t interval = window_.timerInterval();
         const double speed = s.baserate * 60;
         const double fastest = overshootAllowed_ ? s.startbpm + s.skipinc : s.maxbpm;
-        if (interval < 171 || interval > 60000 || interval < intervalForRate(fastest / 60) ||
-            speed < 1 - 1e-9 || speed > fastest + 1e-9)
+        if (interval < 171 || interval > 60000 || interval < intervalForRate(fastest / 60)
+            || speed < 1 - 1e-9 || speed > fastest + 1e-9)
             fail("the interval or the speed left 171..60000 ms, 1..maxbpm");
-        if (s.beat < 1 || s.beat > s.beatsperbar || (s.bar != 0 && (s.bar < -s.introbars || s.bar > s.piecelength)) ||
-            s.repeatcount < 1 || s.repeatcount > s.repeattotal)
+        if (s.beat < 1 || s.beat > s.beatsperbar
+            || (s.bar != 0 && (s.bar < -s.introbars || s.bar > s.piecelength)) || s.repeatcount < 1
+            || s.repeatcount > s.repeattotal)
             fail("beat, bar or repeatcount left its range");
         if (window_.beepsSounded() - beepsBefore != static_cast<std::uint64_t>(s.beepcount))
             fail("a beat sounded another number of beeps than the volume");
         if (beats_ % 61 == 0)
-            for (StatusLabel label : {StatusLabel::Speed, StatusLabel::Bar, StatusLabel::BarTotal,
-                                      StatusLabel::Beat, StatusLabel::Repeat, StatusLabel::RepeatTotal})
-                if (!test::isWellFormedLabel(window_.caption(label))) fail("a label is not a well-formed number");
+            for (StatusLabel label :
+                 {StatusLabel::Speed, StatusLabel::Bar, StatusLabel::BarTotal, StatusLabel::Beat,
+                  StatusLabel::Repeat, StatusLabel::RepeatTotal})
+                if (!test::isWellFormedLabel(window_.caption(label)))
+                    fail("a label is not a well-formed number");
     }
 
-    void fail(const char* what) {
+    void fail(const char* what)
+    {
         if (failure.empty())
-            failure = std::string(what) + " in plan \"" + (plan_ ? plan_->name : "") + "\" at beat " +
-                      std::to_string(beats_);
+            failure = std::string(what) + " in plan \"" + (plan_ ? plan_->name : "") + "\" at beat "
+                      + std::to_string(beats_);
     }
 
     HeadlessWindow window_;
@@ -161,8 +196,10 @@ struct Practice {
     std::vector<std::int32_t> steps_;  // the intervals set by the last 8 speed steps, oldest first
 };
 
-void expectSettled(const Plan& plan, const std::vector<std::int32_t>& steps) {
-    if (plan.settles == Settles::Anywhere) return;
+void expectSettled(const Plan& plan, const std::vector<std::int32_t>& steps)
+{
+    if (plan.settles == Settles::Anywhere)
+        return;
     ASSERT_GE(steps.size(), 4u) << plan.name << " took too few speed steps to settle";
     const double maximum = std::stod(plan.texts[4]);
     const std::int32_t onMaximum = intervalForRate(maximum / 60);
@@ -182,7 +219,8 @@ void expectSettled(const Plan& plan, const std::vector<std::int32_t>& steps) {
 // repeat (a pass count carried over then exceeds the repeats until the next beat), and
 // a long stretch after which the plan must have settled.
 void playPlan(Practice& practice, const Plan& plan, std::size_t index, std::uint64_t beats,
-              bool judgeSettling) {
+              bool judgeSettling)
+{
     Metronome& m = practice.metronome_;
     practice.choose(plan);
     constexpr std::array volumes{&Metronome::mnuhigh_Click, &Metronome::mnumedium_Click,
@@ -209,19 +247,24 @@ void playPlan(Practice& practice, const Plan& plan, std::size_t index, std::uint
     practice.window_.typeBoxText(Box::Repeat, "1");
     practice.startAccepted();
     practice.expire(beats / 2);
-    if (judgeSettling && practice.failure.empty()) expectSettled(plan, practice.steps_);
-    if (index % 2 == 1) m.Command3_Click();
+    if (judgeSettling && practice.failure.empty())
+        expectSettled(plan, practice.steps_);
+    if (index % 2 == 1)
+        m.Command3_Click();
 }
 
-TEST(LongRun, DaysOfPracticeKeepEveryValueInRangeAndTheHeapFlat) {
+TEST(LongRun, DaysOfPracticeKeepEveryValueInRangeAndTheHeapFlat)
+{
     const char* mode = std::getenv("TAVRO_LONGRUN");
-    const std::uint64_t wanted = mode != nullptr && std::string(mode) == "full" ? 100'000'000 : 1'000'000;
+    const std::uint64_t wanted =
+        mode != nullptr && std::string(mode) == "full" ? 100'000'000 : 1'000'000;
     const std::vector<Plan> plans = dayOfPlans();
     Practice practice;
 
     // A short day first, so that every string the window and the engine keep has
     // reached its size before the heap is measured.
-    for (std::size_t i = 0; i < plans.size(); ++i) playPlan(practice, plans[i], i, 2000, false);
+    for (std::size_t i = 0; i < plans.size(); ++i)
+        playPlan(practice, plans[i], i, 2000, false);
     ASSERT_EQ(practice.failure, "");
 
     const auto heapBefore = mallinfo2().uordblks;

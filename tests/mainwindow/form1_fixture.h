@@ -18,7 +18,10 @@
 #include <ostream>
 
 // Readable failure messages for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 // What a message box showed while it was open.
 struct SeenBox {
@@ -43,8 +46,8 @@ inline SeenBox answerMessageBoxDuring(const std::function<void()>& action,
         poll.stop();
         QAbstractButton* ok = box->button(QMessageBox::Ok);
         seen = {true, box->windowTitle(), box->text(),
-                box->icon() == QMessageBox::NoIcon && box->buttons().size() == 1 &&
-                    ok != nullptr && ok->icon().isNull()};
+                box->icon() == QMessageBox::NoIcon && box->buttons().size() == 1 && ok != nullptr
+                    && ok->icon().isNull()};
         if (whileOpen)
             whileOpen();
         QTest::mouseClick(ok, Qt::LeftButton);
@@ -60,7 +63,10 @@ class Form1Test : public ::testing::Test {
 protected:
     using Clock = tavro::playback::BeatClock;
 
-    Form1Test() : form(services()) {}
+    Form1Test()
+        : form(services())
+    {
+    }
 
     void SetUp() override
     {

@@ -50,8 +50,8 @@ TEST_F(Form1LayoutTest, EveryControlSitsAtItsDesignPlaceAndResizingMovesNothing)
         const char* container;
         QRect inClient;
     } drawn[] = {
-        {"maxspeed", "Frame4", {104, 160, 33, 19}}, {"skip", "client", {104, 184, 33, 19}},
-        {"Label18", "Frame4", {16, 160, 81, 17}},   {"twofour", "Frame1", {232, 88, 73, 17}},
+        {"maxspeed", "Frame4", {104, 160, 33, 19}},  {"skip", "client", {104, 184, 33, 19}},
+        {"Label18", "Frame4", {16, 160, 81, 17}},    {"twofour", "Frame1", {232, 88, 73, 17}},
         {"beatlabel", "Frame5", {248, 288, 49, 41}}, {"Command1", "client", {336, 312, 81, 41}},
     };
     auto placeInClient = [client](const QWidget* widget) {
@@ -67,7 +67,8 @@ TEST_F(Form1LayoutTest, EveryControlSitsAtItsDesignPlaceAndResizingMovesNothing)
             ASSERT_NE(widget, nullptr);
             EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), p.container) << name;
             EXPECT_EQ(placeInClient(widget),
-                      QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15)) << name;
+                      QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15))
+                << name;
         }
         for (const auto& [name, container, inClient] : drawn) {
             EXPECT_EQ(child(name)->parentWidget()->objectName(), container) << name;
@@ -103,7 +104,8 @@ TEST_F(Form1LayoutTest, CaptionsFitAndEnterOrEscapeTriggerNothing)
     for (const char* frame : {"Frame3", "Frame4"})
         for (const QLabel* caption : child(frame)->findChildren<QLabel*>())
             EXPECT_LE(QFontMetrics(caption->font()).horizontalAdvance(caption->text()),
-                      caption->width()) << qPrintable(caption->text());
+                      caption->width())
+                << qPrintable(caption->text());
 
     QTest::keyClick(child("length"), Qt::Key_Return);
     QTest::keyClick(child("length"), Qt::Key_Escape);
@@ -129,18 +131,33 @@ TEST_F(Form1LayoutTest, ControlsCarryAccessibleNamesAndValuesDescribeThemselves)
     const struct {
         const char *name, *accessible, *description = nullptr;  // only the labels' are checked
     } named[] = {
-        {"length", "Length"}, {"intro", "Intro"}, {"repeat", "Repeat"},
-        {"startspeed", "Starting speed"}, {"maxspeed", "Maximum speed"},
-        {"linear", "Linear increase"}, {"skip", "Skip increase"}, {"fourfour", "4/4"},
-        {"threefour", "3/4"}, {"twofour", "2/4"}, {"inclinear", "Linear"}, {"incskip", "Skip"},
-        {"Command2", "START"}, {"Command3", "STOP"}, {"Command4", "PAUSE"}, {"Command1", "QUIT"},
-        {"speedlabel", "60", "Speed in beats per minute"}, {"barlabel", "-2", "At bar"},
-        {"bartotallabel", "4", "Bar total"}, {"beatlabel", "1", "Beat"},
-        {"repeatlabel", "1", "Repeat"}, {"repeattotallabel", "2", "Repeat total"},
+        {"length", "Length"},
+        {"intro", "Intro"},
+        {"repeat", "Repeat"},
+        {"startspeed", "Starting speed"},
+        {"maxspeed", "Maximum speed"},
+        {"linear", "Linear increase"},
+        {"skip", "Skip increase"},
+        {"fourfour", "4/4"},
+        {"threefour", "3/4"},
+        {"twofour", "2/4"},
+        {"inclinear", "Linear"},
+        {"incskip", "Skip"},
+        {"Command2", "START"},
+        {"Command3", "STOP"},
+        {"Command4", "PAUSE"},
+        {"Command1", "QUIT"},
+        {"speedlabel", "60", "Speed in beats per minute"},
+        {"barlabel", "-2", "At bar"},
+        {"bartotallabel", "4", "Bar total"},
+        {"beatlabel", "1", "Beat"},
+        {"repeatlabel", "1", "Repeat"},
+        {"repeattotallabel", "2", "Repeat total"},
     };
     for (const auto& [name, accessible, description] : named) {
         EXPECT_EQ(child(name)->accessibleName(), accessible) << name;
-        EXPECT_TRUE(description == nullptr || child(name)->accessibleDescription() == description) << name;
+        EXPECT_TRUE(description == nullptr || child(name)->accessibleDescription() == description)
+            << name;
     }
 }
 

@@ -77,7 +77,8 @@ void startOnTheRealClock(tavro::ui::Form1& form)
 TEST(Form1OnTheRealClock, TicksArriveWhileTheAboutBoxIsOpen)
 {
     int beeps = 0;
-    tavro::ui::Form1 form({.beep = [&beeps] { ++beeps; }, .sound = tavro::playback::ClickPlayer::Output::SystemBell});
+    tavro::ui::Form1 form(
+        {.beep = [&beeps] { ++beeps; }, .sound = tavro::playback::ClickPlayer::Output::SystemBell});
     startOnTheRealClock(form);
 
     const QLabel* beat = form.findChild<QLabel*>("beatlabel");

@@ -21,7 +21,10 @@ using tavro::VolumeItem;
 
 // The scripts name the boxes, option buttons and Volume items after their controls.
 template <class Names, class Enum>
-std::string controlName(const Names& names, Enum value) { return std::string(trace::nameOf(names, value)); }
+std::string controlName(const Names& names, Enum value)
+{
+    return std::string(trace::nameOf(names, value));
+}
 
 std::vector<std::string> goldenScripts()
 {
@@ -67,17 +70,18 @@ protected:
             item(("mnu" + controlName(trace::kVolumeNames, volume->item)).c_str())->trigger();
         } else if (const auto* button = std::get_if<trace::ClickButton>(&command)) {
             const char* names[] = {"Command2", "Command3", "Command4", "Command1"};
-            const SeenBox seen = answerMessageBoxDuring(
-                [&] { click(names[static_cast<int>(button->button)]); });
-            EXPECT_EQ(seen.shown, ("\n" + traced).find("\nmessage ") != std::string::npos)
-                << where;
+            const SeenBox seen =
+                answerMessageBoxDuring([&] { click(names[static_cast<int>(button->button)]); });
+            EXPECT_EQ(seen.shown, ("\n" + traced).find("\nmessage ") != std::string::npos) << where;
             if (seen.shown) {
                 EXPECT_TRUE(seen.plainOk) << where;
                 // The box shows each carriage return of a message as a line break.
                 const std::string message = QString(seen.text).replace('\n', '\r').toStdString();
-                EXPECT_NE(traced.find("message " + trace::quoteText(message) + " title " +
-                                      trace::quoteText(seen.title.toStdString())),
-                          std::string::npos) << where << '\n' << traced;
+                EXPECT_NE(traced.find("message " + trace::quoteText(message) + " title "
+                                      + trace::quoteText(seen.title.toStdString())),
+                          std::string::npos)
+                    << where << '\n'
+                    << traced;
             }
             if (button->button == trace::Button::Quit) {
                 EXPECT_FALSE(form.isVisible());

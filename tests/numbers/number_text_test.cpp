@@ -23,8 +23,8 @@ using std::string;
 {
     if (std::bit_cast<std::uint64_t>(actual) == std::bit_cast<std::uint64_t>(expected))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << std::hexfloat << "got " << actual << ", expected "
-                                         << expected;
+    return ::testing::AssertionFailure()
+           << std::hexfloat << "got " << actual << ", expected " << expected;
 }
 
 struct ValueCase {
@@ -41,15 +41,48 @@ void expectValues(const std::vector<ValueCase>& cases)
 TEST(IsNumber, AcceptsOnlyOneDecimalNumberBetweenSpaces)
 {
     const std::vector<std::pair<string, bool>> cases = {
-        {"5", true}, {"-5", true}, {"+5", true}, {"12.7", true}, {".5", true}, {"5.", true},
-        {"-.5", true}, {"+5.e3", true}, {"1E+5", true}, {"1.5e-3", true}, {"  12  ", true},
+        {"5", true},
+        {"-5", true},
+        {"+5", true},
+        {"12.7", true},
+        {".5", true},
+        {"5.", true},
+        {"-.5", true},
+        {"+5.e3", true},
+        {"1E+5", true},
+        {"1.5e-3", true},
+        {"  12  ", true},
         {"1e99999999999", true},
-        {"", false}, {"   ", false}, {".", false}, {"-", false}, {"-.", false}, {"e5", false},
-        {".e5", false}, {"1e", false}, {"1e+", false}, {"1.2.3", false}, {"1e5.5", false},
-        {"++5", false}, {"5-", false}, {"- 5", false}, {"1 2", false}, {"1 e5", false},
-        {"\t5", false}, {"5\t", false}, {"5\n", false}, {"12abc", false}, {"&H10", false},
-        {"0x10", false}, {"1d5", false}, {"1,000", false}, {"$5", false}, {"(5)", false},
-        {"inf", false}, {"nan", false}, {"\xD9\xA5", false}, {"5\xC2\xA0", false},
+        {"", false},
+        {"   ", false},
+        {".", false},
+        {"-", false},
+        {"-.", false},
+        {"e5", false},
+        {".e5", false},
+        {"1e", false},
+        {"1e+", false},
+        {"1.2.3", false},
+        {"1e5.5", false},
+        {"++5", false},
+        {"5-", false},
+        {"- 5", false},
+        {"1 2", false},
+        {"1 e5", false},
+        {"\t5", false},
+        {"5\t", false},
+        {"5\n", false},
+        {"12abc", false},
+        {"&H10", false},
+        {"0x10", false},
+        {"1d5", false},
+        {"1,000", false},
+        {"$5", false},
+        {"(5)", false},
+        {"inf", false},
+        {"nan", false},
+        {"\xD9\xA5", false},
+        {"5\xC2\xA0", false},
         {string("5\0", 2), false},
     };
     for (const auto& [text, expected] : cases)
@@ -59,25 +92,60 @@ TEST(IsNumber, AcceptsOnlyOneDecimalNumberBetweenSpaces)
 TEST(LeadingNumberValue, ReadsTheNumberAtTheStartOrZero)
 {
     expectValues({
-        {"-5", -5.0}, {"+5", 5.0}, {"12.7", 12.7}, {".5", 0.5}, {"5.", 5.0}, {"1.2.3", 1.2},
-        {"24 abc", 24.0}, {"1.5e3x", 1500.0}, {"2E-2", 0.02}, {"1,5", 1.0}, {"1d5", 1.0},
-        {"007.50", 7.5}, {string("5\0" "7", 3), 5.0},
+        {"-5", -5.0},
+        {"+5", 5.0},
+        {"12.7", 12.7},
+        {".5", 0.5},
+        {"5.", 5.0},
+        {"1.2.3", 1.2},
+        {"24 abc", 24.0},
+        {"1.5e3x", 1500.0},
+        {"2E-2", 0.02},
+        {"1,5", 1.0},
+        {"1d5", 1.0},
+        {"007.50", 7.5},
+        {string("5\0"
+                "7",
+                3),
+         5.0},
         // Spaces, tabs and line feeds are skipped anywhere, other blanks are not.
-        {"2 4", 24.0}, {" \t\n-\t5", -5.0}, {"1 . 5", 1.5}, {"5e - 2", 0.05}, {"\r5", 0.0},
-        {"\v5", 0.0}, {"5\r5", 5.0},
+        {"2 4", 24.0},
+        {" \t\n-\t5", -5.0},
+        {"1 . 5", 1.5},
+        {"5e - 2", 0.05},
+        {"\r5", 0.0},
+        {"\v5", 0.0},
+        {"5\r5", 5.0},
         // An exponent letter without digits is not read.
-        {"1e", 1.0}, {"5e+x", 5.0}, {"5e.3", 5.0}, {"5e3e2", 5000.0},
-        {"", 0.0}, {"abc", 0.0}, {".", 0.0}, {"-.", 0.0}, {"-e5", 0.0}, {"inf", 0.0},
-        {"-nan", 0.0}, {"&H10", 0.0}, {"0x10", 0.0}, {"\xD9\xA5", 0.0},
-        {"-0", -0.0}, {"- 0e5", -0.0}, {"+0", 0.0},
+        {"1e", 1.0},
+        {"5e+x", 5.0},
+        {"5e.3", 5.0},
+        {"5e3e2", 5000.0},
+        {"", 0.0},
+        {"abc", 0.0},
+        {".", 0.0},
+        {"-.", 0.0},
+        {"-e5", 0.0},
+        {"inf", 0.0},
+        {"-nan", 0.0},
+        {"&H10", 0.0},
+        {"0x10", 0.0},
+        {"\xD9\xA5", 0.0},
+        {"-0", -0.0},
+        {"- 0e5", -0.0},
+        {"+0", 0.0},
         // Correctly rounded, ties to even; out of range to infinity or (signed) zero.
-        {"0.1", 0.1}, {"9007199254740993", 9007199254740992.0},
+        {"0.1", 0.1},
+        {"9007199254740993", 9007199254740992.0},
         {"9007199254740995", 9007199254740996.0},
         {"9007199254740993.0000001", 9007199254740994.0},
         {"2.2250738585072011e-308", 2.2250738585072009e-308},
         {"2.4703282292062328e-324", std::numeric_limits<double>::denorm_min()},
-        {"2.4703282292062327e-324", 0.0}, {"1.7976931348623159e308", kInf},
-        {"1e99999999999999999999", kInf}, {"-1e999", -kInf}, {"-1e-400", -0.0},
+        {"2.4703282292062327e-324", 0.0},
+        {"1.7976931348623159e308", kInf},
+        {"1e99999999999999999999", kInf},
+        {"-1e999", -kInf},
+        {"-1e-400", -0.0},
         {"0e99999999999999999999", 0.0},
     });
 }
@@ -88,11 +156,17 @@ TEST(LeadingNumberValue, HandlesMegabyteInputsInFull)
     // 2^53 + 1 lies halfway between two doubles; only a far-away digit breaks the tie.
     const string half = "9007199254740993";
     expectValues({
-        {zeros + "1", 1.0}, {"1" + zeros, kInf}, {"0." + zeros + "1", 0.0}, {"-" + zeros, -0.0},
-        {string(1'000'000, ' ') + "7", 7.0}, {"0." + string(1'000'000, '1'), 1.0 / 9.0},
+        {zeros + "1", 1.0},
+        {"1" + zeros, kInf},
+        {"0." + zeros + "1", 0.0},
+        {"-" + zeros, -0.0},
+        {string(1'000'000, ' ') + "7", 7.0},
+        {"0." + string(1'000'000, '1'), 1.0 / 9.0},
         // The exponent and the position of the point cancel out.
-        {"0." + zeros + "1e1000001", 1.0}, {"1" + zeros + "e-1000000", 1.0},
-        {half + "." + zeros, 9007199254740992.0}, {half + "." + zeros + "1", 9007199254740994.0},
+        {"0." + zeros + "1e1000001", 1.0},
+        {"1" + zeros + "e-1000000", 1.0},
+        {half + "." + zeros, 9007199254740992.0},
+        {half + "." + zeros + "1", 9007199254740994.0},
         {half + zeros + "1e-1000001", 9007199254740994.0},
         {"-" + half + "." + zeros + "7", -9007199254740994.0},
     });
@@ -153,16 +227,31 @@ TEST(NumberReading, AgreesWithReferencesOnRandomTexts)
 TEST(FormatNumber, WritesPlainDecimalsUpTo15Digits)
 {
     const std::vector<std::pair<double, string>> cases = {
-        {0.0, "0"}, {-0.0, "0"}, {-2.0, "-2"}, {300.0, "300"}, {1e20, "100000000000000000000"},
-        {1e23, "99999999999999991611392"}, {-1180591620717411303424.0, "-1180591620717411303424"},
-        {-0.5, "-0.5"}, {0.0000001, "0.0000001"}, {0.00001234, "0.00001234"}, {0.1 + 0.2, "0.3"},
-        {1.0 / 3.0, "0.333333333333333"}, {-2.0 / 3.0, "-0.666666666666667"},
-        {1000.0 / 3.0, "333.333333333333"}, {12345678901234.56, "12345678901234.6"},
+        {0.0, "0"},
+        {-0.0, "0"},
+        {-2.0, "-2"},
+        {300.0, "300"},
+        {1e20, "100000000000000000000"},
+        {1e23, "99999999999999991611392"},
+        {-1180591620717411303424.0, "-1180591620717411303424"},
+        {-0.5, "-0.5"},
+        {0.0000001, "0.0000001"},
+        {0.00001234, "0.00001234"},
+        {0.1 + 0.2, "0.3"},
+        {1.0 / 3.0, "0.333333333333333"},
+        {-2.0 / 3.0, "-0.666666666666667"},
+        {1000.0 / 3.0, "333.333333333333"},
+        {12345678901234.56, "12345678901234.6"},
         {1e-300, "0." + string(299, '0') + "1"},
         // What rounds to a whole number at 15 digits shows as one.
-        {0.9999999999999999, "1"}, {-0.9999999999999999, "-1"}, {59.99999999999999, "60"},
-        {999999999999999.9, "1000000000000000"}, {4503599627370495.5, "4503599627370500"},
-        {kInf, "inf"}, {-kInf, "-inf"}, {std::numeric_limits<double>::quiet_NaN(), "nan"},
+        {0.9999999999999999, "1"},
+        {-0.9999999999999999, "-1"},
+        {59.99999999999999, "60"},
+        {999999999999999.9, "1000000000000000"},
+        {4503599627370495.5, "4503599627370500"},
+        {kInf, "inf"},
+        {-kInf, "-inf"},
+        {std::numeric_limits<double>::quiet_NaN(), "nan"},
     };
     for (const auto& [value, expected] : cases)
         EXPECT_EQ(formatNumber(value), expected) << std::hexfloat << value;

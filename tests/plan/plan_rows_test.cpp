@@ -43,7 +43,7 @@ struct Plan {
 std::vector<std::string> commandLine(const Plan& plan)
 {
     const std::vector<std::pair<std::string, std::string>> optionOf{
-        {"length", "--length"}, {"intro", "--intro"}, {"repeat", "--repeat"},
+        {"length", "--length"},    {"intro", "--intro"},  {"repeat", "--repeat"},
         {"startspeed", "--start"}, {"maxspeed", "--max"}, {"linear", "--linear"},
         {"skip", "--skip"}};
     std::vector<std::string> args{"--time", plan.time, "--increase", plan.increase};
@@ -87,8 +87,10 @@ std::vector<Row> csvRows(const Plan& plan, std::vector<std::string> extra = {})
         Row r{};
         char c1, c2, c3, c4;
         std::istringstream fields(line);
-        fields >> r.step >> c1 >> r.speed >> c2 >> r.intervalMs >> c3 >> r.firstBeat >> c4 >> r.startMs;
-        EXPECT_TRUE(fields && fields.peek() == EOF && c1 == ',' && c2 == ',' && c3 == ',' && c4 == ',')
+        fields >> r.step >> c1 >> r.speed >> c2 >> r.intervalMs >> c3 >> r.firstBeat >> c4
+            >> r.startMs;
+        EXPECT_TRUE(fields && fields.peek() == EOF && c1 == ',' && c2 == ',' && c3 == ','
+                    && c4 == ',')
             << "not a CSV row of five whole numbers: " << line;
         rows.push_back(r);
     }
@@ -98,8 +100,9 @@ std::vector<Row> csvRows(const Plan& plan, std::vector<std::string> extra = {})
 // The speed steps of the first `ticks` beats, as metronome-trace plays them.
 std::vector<Row> tracedRows(const Plan& plan, std::int64_t ticks)
 {
-    std::string script = plan.time == "4/4" ? "option fourfour\n"
-                         : plan.time == "3/4" ? "option threefour\n" : "option twofour\n";
+    std::string script = plan.time == "4/4"   ? "option fourfour\n"
+                         : plan.time == "3/4" ? "option threefour\n"
+                                              : "option twofour\n";
     script += "option inc" + plan.increase + "\n";
     for (const auto& [box, text] : plan.boxes)
         script += "text " + box + " " + tavro::trace::quoteText(text) + "\n";
@@ -157,21 +160,36 @@ void expectRowsOfEngine(const Plan& plan)
 TEST(PlanRows, LinearPlansAreTheEnginesSteps)
 {
     expectRowsOfEngine({});  // the window's defaults
-    expectRowsOfEngine({{{"length", "3"}, {"intro", "0"}, {"repeat", "3"}, {"startspeed", "165"},
-                         {"maxspeed", "170"}, {"linear", "10"}},
+    expectRowsOfEngine({{{"length", "3"},
+                         {"intro", "0"},
+                         {"repeat", "3"},
+                         {"startspeed", "165"},
+                         {"maxspeed", "170"},
+                         {"linear", "10"}},
                         "3/4"});
     // An introduction written with an exponent is half a bar: no bar 0 is ever met.
-    expectRowsOfEngine({{{"length", "2"}, {"intro", "5E-1"}, {"repeat", "2"}, {"startspeed", "250"},
-                         {"maxspeed", "350"}, {"linear", "40"}, {"skip", "60"}},
+    expectRowsOfEngine({{{"length", "2"},
+                         {"intro", "5E-1"},
+                         {"repeat", "2"},
+                         {"startspeed", "250"},
+                         {"maxspeed", "350"},
+                         {"linear", "40"},
+                         {"skip", "60"}},
                         "2/4"});
 }
 
 TEST(PlanRows, SkipPlansAreTheEnginesSteps)
 {
     const auto skip = [](std::string start, std::string max, std::string linear, std::string up) {
-        return Plan{{{"length", "1"}, {"intro", "1"}, {"repeat", "2"}, {"startspeed", start},
-                     {"maxspeed", max}, {"linear", linear}, {"skip", up}},
-                    "2/4", "skip"};
+        return Plan{{{"length", "1"},
+                     {"intro", "1"},
+                     {"repeat", "2"},
+                     {"startspeed", start},
+                     {"maxspeed", max},
+                     {"linear", linear},
+                     {"skip", up}},
+                    "2/4",
+                    "skip"};
     };
     expectRowsOfEngine(skip("100", "170", "10", "40"));  // lands on 170 exactly from 140
     expectRowsOfEngine(skip("30", "60", "1", "60"));     // returns down to 1 beat per minute
@@ -208,7 +226,8 @@ std::string typed(int value, std::mt19937_64& rng)
 TEST(PlanRows, RandomPlansAreTheEnginesSteps)
 {
     const char* seedText = std::getenv("TAVRO_PLAN_SEED");
-    const std::uint64_t seed = seedText ? std::strtoull(seedText, nullptr, 10) : std::random_device{}();
+    const std::uint64_t seed =
+        seedText ? std::strtoull(seedText, nullptr, 10) : std::random_device{}();
     std::cout << "seed " << seed << " (replay: TAVRO_PLAN_SEED=" << seed << ")\n";
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937_64 rng(seed);
@@ -225,7 +244,9 @@ TEST(PlanRows, RandomPlansAreTheEnginesSteps)
                    {"maxspeed", typed(within(std::max(60, start + 1), 350), rng)},
                    {"linear", typed(linear, rng)},
                    {"skip", typed(within(std::max(10, linear + 1), 60), rng)}},
-                  rng() % 3 == 0 ? "4/4" : rng() % 2 ? "3/4" : "2/4",
+                  rng() % 3 == 0 ? "4/4"
+                  : rng() % 2    ? "3/4"
+                                 : "2/4",
                   rng() % 2 ? "linear" : "skip"};
         SCOPED_TRACE("plan " + std::to_string(n));
         expectRowsOfEngine(plan);
@@ -255,13 +276,14 @@ TEST(PlanReport, TheSummaryNamesTheRowAtTheMaximumAndTheEndOfItsPasses)
     const std::int64_t beatsPerStep = rows[1].firstBeat - 1;
     const Output table = runCommand(commandLine(plan));
     ASSERT_EQ(table.status, 0);
-    EXPECT_NE(table.out.find("reached at " + tavro::plan::clockTime(top.startMs) +
-                             " after START: step " + std::to_string(top.step) + ", beat " +
-                             std::to_string(top.firstBeat) + "."),
+    EXPECT_NE(table.out.find("reached at " + tavro::plan::clockTime(top.startMs)
+                             + " after START: step " + std::to_string(top.step) + ", beat "
+                             + std::to_string(top.firstBeat) + "."),
               std::string::npos)
         << table.out;
-    EXPECT_NE(table.out.find("end at " + tavro::plan::clockTime(top.startMs + beatsPerStep * top.intervalMs) +
-                             ", after beat " + std::to_string(top.firstBeat + beatsPerStep - 1) + "."),
+    EXPECT_NE(table.out.find(
+                  "end at " + tavro::plan::clockTime(top.startMs + beatsPerStep * top.intervalMs)
+                  + ", after beat " + std::to_string(top.firstBeat + beatsPerStep - 1) + "."),
               std::string::npos)
         << table.out;
 }

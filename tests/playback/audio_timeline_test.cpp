@@ -56,7 +56,8 @@ TEST(AudioTimeline, CarriesOnWithoutAJumpWhenTheStreamComesAndGoes)
 
     f.follow(f.steady);
     f.steady += 2s;
-    f.heard = {2 * kSampleRate - 100 * kFramesPerMillisecond, f.steady};  // the stream is 100 ms behind the system
+    f.heard = {2 * kSampleRate - 100 * kFramesPerMillisecond,
+               f.steady};  // the stream is 100 ms behind the system
     const time_point before = f.timeline.now();
     f.timeline.followSteady();
     EXPECT_EQ(f.timeline.now(), before);
@@ -65,7 +66,8 @@ TEST(AudioTimeline, CarriesOnWithoutAJumpWhenTheStreamComesAndGoes)
 
     // A new stream starts where the clock stands.
     f.follow(f.steady);
-    EXPECT_EQ(f.timeline.frameAt(std::chrono::round<std::chrono::milliseconds>(f.timeline.now())), 0);
+    EXPECT_EQ(f.timeline.frameAt(std::chrono::round<std::chrono::milliseconds>(f.timeline.now())),
+              0);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "playback/beat_recorder.h"
 
-#include "engine/metronome.h"
 #include "engine/headless_window.h"
+#include "engine/metronome.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,10 @@ class BeatRecorderTest : public ::testing::Test {
 protected:
     BeatRecorderTest() { engine.Form_Load(); }
 
-    RecordedBeat tick() { return recorder.record([this] { engine.Timer1_Timer(); }); }
+    RecordedBeat tick()
+    {
+        return recorder.record([this] { engine.Timer1_Timer(); });
+    }
 
     HeadlessWindow window;
     BeatRecorder recorder{window};

@@ -22,9 +22,9 @@ TEST(NextBeatDeadline, KeepsTheGridAndSkipsWhatAStallMissed)
     const struct {
         std::chrono::milliseconds interval, late, next;
     } cases[] = {
-        {1000ms, 0ms, 1000ms},  {1000ms, 799ms, 1000ms}, {500ms, 500ms, 500ms},
+        {1000ms, 0ms, 1000ms},   {1000ms, 799ms, 1000ms}, {500ms, 500ms, 500ms},
         {500ms, 1000ms, 1000ms}, {500ms, 1001ms, 1500ms}, {500ms, 1250ms, 1500ms},
-        {240ms, 10s, 10080ms},  {0ms, 0ms, 1ms},          {-20ms, 5ms, 5ms},
+        {240ms, 10s, 10080ms},   {0ms, 0ms, 1ms},         {-20ms, 5ms, 5ms},
     };
     for (const auto& c : cases)
         EXPECT_EQ(nextBeatDeadline(t0, c.interval, t0 + c.late), t0 + c.next)

@@ -36,15 +36,18 @@ using namespace tavro::playback;
 using namespace tavro::ui;
 using Rng = std::mt19937_64;
 
-constexpr std::array<const char*, 5> kTopicButtons{"cmdNextTip", "Command1", "Command2",
-                                                   "Command5", "Command4"};
+constexpr std::array<const char*, 5> kTopicButtons{"cmdNextTip", "Command1", "Command2", "Command5",
+                                                   "Command4"};
 constexpr std::array<const char*, 3> kVolumeItems{"mnuhigh", "mnumedium", "mnulow"};
 constexpr std::array<int, 3> kVolumeBeeps{15, 8, 2};
 // The range START checks each box against, in Box order.
 constexpr std::array<std::array<int, 2>, 7> kBounds{
     {{1, 999}, {0, 8}, {1, 999}, {30, 250}, {60, 350}, {1, 40}, {10, 60}}};
 
-int uniform(Rng& rng, int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
+int uniform(Rng& rng, int low, int high)
+{
+    return std::uniform_int_distribution<int>(low, high)(rng);
+}
 
 // A text a user might type or paste into a box: a bound or just beside it in the
 // spellings the number reading must cope with, an in-range number, the empty text, a
@@ -55,9 +58,11 @@ QString randomBoxText(Rng& rng, Box box)
     const int kind = uniform(rng, 0, 99);
     if (kind < 40) {
         static const std::array<double, 7> offsets{0, 0, 1, -1, 0.5, -0.1, 0.01};
-        const double near = (uniform(rng, 0, 1) ? upper : lower) + offsets[std::size_t(uniform(rng, 0, 6))];
+        const double near =
+            (uniform(rng, 0, 1) ? upper : lower) + offsets[std::size_t(uniform(rng, 0, 6))];
         const QString n = QString::number(near, 'g', 12);
-        static const std::array<const char*, 6> spellings{"%1", "  %1", "+%1", "%1 bars", "%1e0", "00%1."};
+        static const std::array<const char*, 6> spellings{"%1",      "  %1", "+%1",
+                                                          "%1 bars", "%1e0", "00%1."};
         return QString::fromLatin1(spellings[std::size_t(uniform(rng, 0, 5))]).arg(n);
     }
     if (kind < 65)
@@ -68,9 +73,13 @@ QString randomBoxText(Rng& rng, Box box)
         return kind % 2 ? QString(100'000, QLatin1Char('9'))
                         : QStringLiteral("1e") + QString(100'000, QLatin1Char('9'));
     if (kind < 81) {
-        static const std::array<const char*, 6> texts{
-            "\xef\xbc\x96\xef\xbc\x90", "\xd9\xa3\xd9\xa0", "60\xf0\x9f\x98\x80",  // fullwidth 60,
-            "\xe2\x88\x92" "5", "60\xe2\x80\x8b", "\xe4\xb8\x89\xe5\x8d\x81"};       // Arabic 30...
+        static const std::array<const char*, 6> texts{"\xef\xbc\x96\xef\xbc\x90",
+                                                      "\xd9\xa3\xd9\xa0",
+                                                      "60\xf0\x9f\x98\x80",  // fullwidth 60,
+                                                      "\xe2\x88\x92"
+                                                      "5",
+                                                      "60\xe2\x80\x8b",
+                                                      "\xe4\xb8\x89\xe5\x8d\x81"};  // Arabic 30...
         return QString::fromUtf8(texts[std::size_t(uniform(rng, 0, 5))]);
     }
     static const QString kChars = QStringLiteral("0123456789.+-eE ,x\t\n\r\x01\x1b\x7f");
@@ -92,14 +101,18 @@ void processEvents()
 int countTopLevel(const QMetaObject& type)
 {
     const QWidgetList all = QApplication::topLevelWidgets();
-    return int(std::count_if(all.begin(), all.end(), [&](QWidget* w) { return w->inherits(type.className()); }));
+    return int(std::count_if(all.begin(), all.end(),
+                             [&](QWidget* w) { return w->inherits(type.className()); }));
 }
 
 // One program from start to end: the main window on a fake clock whose beats the user
 // delivers, the beeps counted, and a model of the run state and volume it must show.
 class Session {
 public:
-    Session(Rng& rng, std::array<int, 3>& actionsIn) : rng_(rng), actionsIn_(actionsIn), form_(services())
+    Session(Rng& rng, std::array<int, 3>& actionsIn)
+        : rng_(rng),
+          actionsIn_(actionsIn),
+          form_(services())
     {
         QObject::connect(&form_, &Form1::programEnded, [this] { ++ended_; });
         form_.show();
@@ -125,8 +138,8 @@ public:
             form_.close();
         processEvents();
         if (how < 2)
-            expect(ended_ == 1 && !form_.isVisible() && !form_.timer1().isActive() &&
-                       countTopLevel(HelpWindow::staticMetaObject) == 0,
+            expect(ended_ == 1 && !form_.isVisible() && !form_.timer1().isActive()
+                       && countTopLevel(HelpWindow::staticMetaObject) == 0,
                    "the program did not end with all its windows and its clock");
     }
 
@@ -153,7 +166,10 @@ private:
     const MetronomeState& state() const { return form_.metronome().state(); }
     const Form1Controls& controls() const { return form_.controls(); }
     bool option(Option o) const { return controls().option(o)->isChecked(); }
-    QAction* item(const char* name) const { return form_.findChild<QAction*>(QString::fromLatin1(name)); }
+    QAction* item(const char* name) const
+    {
+        return form_.findChild<QAction*>(QString::fromLatin1(name));
+    }
     template <class T = QWidget>
     T* help(const char* name) const
     {
@@ -177,7 +193,8 @@ private:
             model_ = RunState::Stopped;
         } else if (r < 57) {
             const bool shown = clickAnswering(controls().Command4);
-            expect(shown == (model_ == RunState::Stopped), "PAUSE's message was wrong for the state");
+            expect(shown == (model_ == RunState::Stopped),
+                   "PAUSE's message was wrong for the state");
             if (model_ != RunState::Stopped)
                 model_ = model_ == RunState::Running ? RunState::Paused : RunState::Running;
         } else if (r < 79) {
@@ -188,15 +205,17 @@ private:
                 tick(std::chrono::milliseconds(late));
         } else if (r < 84) {
             volume_ = std::size_t(uniform(rng_, 0, 2));
-            expect(!answering([&] { item(kVolumeItems[volume_])->trigger(); }), "a Volume item opened a box");
+            expect(!answering([&] { item(kVolumeItems[volume_])->trigger(); }),
+                   "a Volume item opened a box");
         } else if (r < 87) {
-            expect(!answering([&] { item("mnuinstruct")->trigger(); }) && form_.helpWindow() &&
-                       form_.helpWindow()->isVisible(),
+            expect(!answering([&] { item("mnuinstruct")->trigger(); }) && form_.helpWindow()
+                       && form_.helpWindow()->isVisible(),
                    "Instructions did not show the help window");
         } else if (r < 88) {
             expect(answering([&] { item("mnuabout")->trigger(); }), "About showed no box");
         } else if (r < 93) {
-            QTest::mouseClick(help(kTopicButtons[std::size_t(uniform(rng_, 0, 4))]), Qt::LeftButton);
+            QTest::mouseClick(help(kTopicButtons[std::size_t(uniform(rng_, 0, 4))]),
+                              Qt::LeftButton);
         } else if (r < 98) {
             auto* bar = help<QScrollBar>("VScroll1");
             const int how = uniform(rng_, 1, 7);  // the arrows, the trough, the ends or a drag
@@ -223,8 +242,10 @@ private:
         QLineEdit* edit = controls().box(which);
         edit->setFocus();
         uniform(rng_, 0, 3) ? edit->selectAll() : edit->end(false);
-        const bool keys = text.size() <= 40 && uniform(rng_, 0, 1) &&
-                          std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
+        const bool keys = text.size() <= 40 && uniform(rng_, 0, 1)
+                          && std::all_of(text.begin(), text.end(), [](QChar c) {
+                                 return c.unicode() >= 0x20 && c.unicode() < 0x7f;
+                             });
         if (keys && text.isEmpty())
             QTest::keyClick(edit, Qt::Key_Backspace);
         keys ? QTest::keyClicks(edit, text) : edit->insert(text);
@@ -248,7 +269,8 @@ private:
         ++accepted;
         model_ = RunState::Running;
         const std::int32_t interval = form_.timer1().interval();
-        expect(state().beat == 0 && interval >= 240 && interval <= 2000, "an accepted START set a wrong beat or interval");
+        expect(state().beat == 0 && interval >= 240 && interval <= 2000,
+               "an accepted START set a wrong beat or interval");
     }
 
     // In-range settings that START must accept: the maximum speed above the starting
@@ -256,8 +278,12 @@ private:
     void startWithAcceptedSettings()
     {
         const int from = uniform(rng_, 30, 249), linear = uniform(rng_, 1, 39);
-        const std::array<int, 7> settings{uniform(rng_, 1, 3), uniform(rng_, 0, 2), uniform(rng_, 1, 2), from,
-                                          uniform(rng_, std::max(from + 1, 60), 350), linear,
+        const std::array<int, 7> settings{uniform(rng_, 1, 3),
+                                          uniform(rng_, 0, 2),
+                                          uniform(rng_, 1, 2),
+                                          from,
+                                          uniform(rng_, std::max(from + 1, 60), 350),
+                                          linear,
                                           uniform(rng_, std::max(linear + 1, 10), 60)};
         for (std::size_t i = 0; i < settings.size(); ++i) {
             controls().boxes[i]->setFocus();
@@ -278,7 +304,8 @@ private:
         // What the window defers to "right away" has happened before anyone can look.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
         const MetronomeState& s = state();
-        expect(beeps_ - beepsBefore == (running ? s.beepcount : 0), "a beat sounded the wrong number of beeps");
+        expect(beeps_ - beepsBefore == (running ? s.beepcount : 0),
+               "a beat sounded the wrong number of beeps");
         expect(!running || (s.beat >= 1 && s.beat <= s.beatsperbar), "beat outside 1..beatsperbar");
     }
 
@@ -318,11 +345,14 @@ private:
     void checkWindows()
     {
         const auto on = [](auto... checked) { return (int(checked) + ...); };
-        expect(on(option(Option::FourFour), option(Option::ThreeFour), option(Option::TwoFour)) == 1 &&
-                   on(option(Option::IncLinear), option(Option::IncSkip)) == 1,
+        expect(on(option(Option::FourFour), option(Option::ThreeFour), option(Option::TwoFour)) == 1
+                   && on(option(Option::IncLinear), option(Option::IncSkip)) == 1,
                "an option frame has not exactly one option on");
-        expect(on(item("mnuhigh")->isChecked(), item("mnumedium")->isChecked(), item("mnulow")->isChecked()) == 1 &&
-                   item(kVolumeItems[volume_])->isChecked() && state().beepcount == kVolumeBeeps[volume_],
+        expect(on(item("mnuhigh")->isChecked(), item("mnumedium")->isChecked(),
+                  item("mnulow")->isChecked())
+                       == 1
+                   && item(kVolumeItems[volume_])->isChecked()
+                   && state().beepcount == kVolumeBeeps[volume_],
                "the Volume check marks or the beep count are not the last Volume item's");
         expect(countTopLevel(HelpWindow::staticMetaObject) == (form_.helpWindow() ? 1 : 0),
                "not exactly the one help window the main window holds");
@@ -336,7 +366,8 @@ private:
                                              : !s.stopped && !s.running,
                "the run flags do not show the expected state");
         const std::int32_t interval = form_.timer1().interval();
-        expect(form_.timer1().isActive() && interval >= 171 && interval <= 60000, "Timer1 is off or out of range");
+        expect(form_.timer1().isActive() && interval >= 171 && interval <= 60000,
+               "Timer1 is off or out of range");
     }
 
     Rng& rng_;
@@ -365,8 +396,10 @@ TEST(RandomUser, ClicksEverythingInEveryStateAndTheWindowsStaySound)
     const QByteArray seedText = qgetenv("TAVRO_RANDOMUSER_SEED");
     const std::uint64_t seed = seedText.isEmpty() ? std::random_device{}() : seedText.toULongLong();
     const int total = qEnvironmentVariableIsSet("TAVRO_RANDOMUSER_ACTIONS")
-                          ? qEnvironmentVariableIntValue("TAVRO_RANDOMUSER_ACTIONS") : 20000;
-    SCOPED_TRACE("seed " + std::to_string(seed) + " (replay: TAVRO_RANDOMUSER_SEED=" + std::to_string(seed) + ")");
+                          ? qEnvironmentVariableIntValue("TAVRO_RANDOMUSER_ACTIONS")
+                          : 20000;
+    SCOPED_TRACE("seed " + std::to_string(seed)
+                 + " (replay: TAVRO_RANDOMUSER_SEED=" + std::to_string(seed) + ")");
     constexpr int kPrograms = 8;  // each one ended in its own way
     Rng rng(seed);
     std::array<int, 3> actionsIn{};

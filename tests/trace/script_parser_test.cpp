@@ -51,27 +51,47 @@ TEST(ScriptLine, GoodLinesReadAsOneCommand)
 
 TEST(ScriptLine, BadLinesAreRefusedWithAReason)
 {
-    const std::vector<std::pair<string, string>> cases = {  // line, a word of the reason
-        {"tick\t3", "tab"}, {"tick\r\r", "carriage return"}, {"ti\rck", "carriage return"},
-        {"tick\v", "control"}, {string("tick\0", 5), "control"},
-        {"tick\xC2\xA0" "3", "non-ASCII"},
-        {"Tick", "unknown command"}, {"texts length \"1\"", "unknown command"},
-        {"text Length \"1\"", "unknown box"}, {"option fivefour", "unknown option"},
+    const std::vector<std::pair<string, string>> cases = {
+        // line, a word of the reason
+        {"tick\t3", "tab"},
+        {"tick\r\r", "carriage return"},
+        {"ti\rck", "carriage return"},
+        {"tick\v", "control"},
+        {string("tick\0", 5), "control"},
+        {"tick\xC2\xA0"
+         "3",
+         "non-ASCII"},
+        {"Tick", "unknown command"},
+        {"texts length \"1\"", "unknown command"},
+        {"text Length \"1\"", "unknown box"},
+        {"option fivefour", "unknown option"},
         {"volume loud", "unknown volume"},
-        {"start now", "start"}, {"pause \"x\"", "pause"}, {"option", "option NAME"},
-        {"option fourfour twofour", "option NAME"}, {"volume", "volume"},
-        {"text length", "text BOX"}, {"text length \"1\" \"2\"", "text BOX"},
+        {"start now", "start"},
+        {"pause \"x\"", "pause"},
+        {"option", "option NAME"},
+        {"option fourfour twofour", "option NAME"},
+        {"volume", "volume"},
+        {"text length", "text BOX"},
+        {"text length \"1\" \"2\"", "text BOX"},
         {"tick 3 4", "tick"},
-        {"tick 0", "between 1 and 100000000"}, {"tick 100000001", "between 1 and 100000000"},
+        {"tick 0", "between 1 and 100000000"},
+        {"tick 100000001", "between 1 and 100000000"},
         {"tick 4294967297", "between 1 and 100000000"},
         {"tick " + string(1000, '9'), "between 1 and 100000000"},
-        {"tick -1", "digits"}, {"tick 1.5", "digits"}, {"tick \"3\"", "quoted"},
-        {"text length 12", "double quotes"}, {"text \"length\" \"1\"", "quoted"},
-        {"text length \"abc", "not closed"}, {"text length \"abc\\\"", "not closed"},
+        {"tick -1", "digits"},
+        {"tick 1.5", "digits"},
+        {"tick \"3\"", "quoted"},
+        {"text length 12", "double quotes"},
+        {"text \"length\" \"1\"", "quoted"},
+        {"text length \"abc", "not closed"},
+        {"text length \"abc\\\"", "not closed"},
         {"text length \"a\nb\"", "not closed"},  // a line feed ends the line
-        {"text length \"a\\x\"", "backslash"}, {"text length \"a\\", "backslash"},
-        {"text length \"1\"x", "closing quote"}, {"text length\"1\"", "quote inside a word"},
-        {"text length \"\xC0\xAF\"", "UTF-8"}, {"# a comment \xFE", "UTF-8"},
+        {"text length \"a\\x\"", "backslash"},
+        {"text length \"a\\", "backslash"},
+        {"text length \"1\"x", "closing quote"},
+        {"text length\"1\"", "quote inside a word"},
+        {"text length \"\xC0\xAF\"", "UTF-8"},
+        {"# a comment \xFE", "UTF-8"},
         {"tick \xE2\x82", "UTF-8"},
     };
     for (const auto& [line, reasonPart] : cases) {
@@ -88,19 +108,28 @@ TEST(ScriptLine, BadLinesAreRefusedWithAReason)
 TEST(ScriptLine, FindsTheFirstIllFormedUtf8Byte)
 {
     const std::vector<std::pair<string, std::optional<std::size_t>>> cases = {
-        {"", std::nullopt}, {"\x7F", std::nullopt}, {"\xC2\x80", std::nullopt},
-        {"\xDF\xBF", std::nullopt}, {"\xE0\xA0\x80", std::nullopt}, {"\xED\x9F\xBF", std::nullopt},
-        {"\xEE\x80\x80", std::nullopt}, {"\xEF\xBF\xBF", std::nullopt},
-        {"\xF0\x90\x80\x80", std::nullopt}, {"\xF4\x8F\xBF\xBF", std::nullopt},  // U+10FFFF
-        {"ab\xC1\xBF", 2},         // overlong U+007F
-        {"a\xE0\x9F\xBF", 1},      // overlong U+07FF
-        {"\xF0\x8F\xBF\xBF", 0},   // overlong U+FFFF
-        {"\xED\xA0\x80", 0},       // surrogate D800
-        {"\xF4\x90\x80\x80", 0},   // U+110000
-        {"\xF5\x80\x80\x80", 0}, {"\xFF", 0},
-        {"a\x80", 1},              // lone continuation
-        {"\xC2\x80\xC2", 2},       // cut at the end
-        {"\xE2\x28\xA1", 0}, {"\xE2\x82\x28", 0}, {"\xF0\x9F\x98", 0},
+        {"", std::nullopt},
+        {"\x7F", std::nullopt},
+        {"\xC2\x80", std::nullopt},
+        {"\xDF\xBF", std::nullopt},
+        {"\xE0\xA0\x80", std::nullopt},
+        {"\xED\x9F\xBF", std::nullopt},
+        {"\xEE\x80\x80", std::nullopt},
+        {"\xEF\xBF\xBF", std::nullopt},
+        {"\xF0\x90\x80\x80", std::nullopt},
+        {"\xF4\x8F\xBF\xBF", std::nullopt},  // U+10FFFF
+        {"ab\xC1\xBF", 2},                   // overlong U+007F
+        {"a\xE0\x9F\xBF", 1},                // overlong U+07FF
+        {"\xF0\x8F\xBF\xBF", 0},             // overlong U+FFFF
+        {"\xED\xA0\x80", 0},                 // surrogate D800
+        {"\xF4\x90\x80\x80", 0},             // U+110000
+        {"\xF5\x80\x80\x80", 0},
+        {"\xFF", 0},
+        {"a\x80", 1},         // lone continuation
+        {"\xC2\x80\xC2", 2},  // cut at the end
+        {"\xE2\x28\xA1", 0},
+        {"\xE2\x82\x28", 0},
+        {"\xF0\x9F\x98", 0},
     };
     for (const auto& [text, firstBad] : cases)
         EXPECT_EQ(firstInvalidUtf8(text), firstBad) << quoteText(text);

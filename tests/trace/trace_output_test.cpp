@@ -40,9 +40,8 @@ TEST(RunTraceScript, CountsExpiriesBeyondThirtyTwoBits)
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(runTraceScript(script + "start\ntick\n", out, err), 0);
-    EXPECT_EQ(out.str(),
-              "interval 1000\n"
-              "tick 4300000001 speed 60 bar -2 of 4 repeat 1 of 2 beat 1 beeps 8\n");
+    EXPECT_EQ(out.str(), "interval 1000\n"
+                         "tick 4300000001 speed 60 bar -2 of 4 repeat 1 of 2 beat 1 beeps 8\n");
 }
 
 }  // namespace

@@ -4,16 +4,18 @@
 
 namespace tavro::onsets {
 
-bool readExpectedGrid(std::istream& trace, std::vector<ExpectedBeat>& out, std::string& problem) {
+bool readExpectedGrid(std::istream& trace, std::vector<ExpectedBeat>& out, std::string& problem)
+{
     out.clear();
-    std::int64_t interval = 0;       // the last interval printed
-    std::int64_t spacingAfter = 0;   // the interval in force after the last beat
+    std::int64_t interval = 0;      // the last interval printed
+    std::int64_t spacingAfter = 0;  // the interval in force after the last beat
     std::string line;
     for (int number = 1; std::getline(trace, line); ++number) {
         std::istringstream words(line);
         std::string word;
         words >> word;
-        if (word != "interval" && word != "tick") continue;
+        if (word != "interval" && word != "tick")
+            continue;
         std::int64_t value = 0;
         if (!(words >> value) || value <= 0) {
             problem = "line " + std::to_string(number) + ": no positive number after " + word;

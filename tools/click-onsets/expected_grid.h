@@ -24,7 +24,8 @@ struct ExpectedBeat {
 bool readExpectedGrid(std::istream& trace, std::vector<ExpectedBeat>& out, std::string& problem);
 
 // Frame of a time in milliseconds at `sampleRate`, rounded to the nearest frame.
-inline std::int64_t msToFrames(std::int64_t ms, int sampleRate) {
+inline std::int64_t msToFrames(std::int64_t ms, int sampleRate)
+{
     return (ms * sampleRate + 500) / 1000;
 }
 

@@ -10,13 +10,17 @@ namespace {
 
 constexpr std::size_t kFindingsKept = 20;
 
-void note(Comparison& result, Finding finding) {
-    if (result.findings.size() < kFindingsKept) result.findings.push_back(finding);
+void note(Comparison& result, Finding finding)
+{
+    if (result.findings.size() < kFindingsKept)
+        result.findings.push_back(finding);
 }
 
 // Slope of the least-squares line through (x, y), in parts per million.
-double slopePpm(const std::vector<double>& x, const std::vector<double>& y) {
-    if (x.size() < 2) return 0;
+double slopePpm(const std::vector<double>& x, const std::vector<double>& y)
+{
+    if (x.size() < 2)
+        return 0;
     double meanX = 0;
     double meanY = 0;
     for (std::size_t i = 0; i < x.size(); ++i) {
@@ -37,10 +41,12 @@ double slopePpm(const std::vector<double>& x, const std::vector<double>& y) {
 }  // namespace
 
 Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
-                           const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule) {
+                           const std::vector<ExpectedBeat>& beats, const ComparisonRule& rule)
+{
     Comparison result;
     result.found = onsets.size();
-    if (rule.alignOnset >= onsets.size() || rule.firstBeat >= beats.size()) return result;
+    if (rule.alignOnset >= onsets.size() || rule.firstBeat >= beats.size())
+        return result;
 
     const std::int64_t first = onsets[rule.alignOnset];
     const std::int64_t offset = first - msToFrames(beats[rule.firstBeat].ms, rule.sampleRate);
@@ -52,7 +58,8 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
     bool beatsLeft = false;
     for (std::size_t b = 0; b < beats.size(); ++b) {
         const std::int64_t at = offset + msToFrames(beats[b].ms, rule.sampleRate);
-        if (at < rule.windowFrames) continue;  // before the recording began
+        if (at < rule.windowFrames)
+            continue;  // before the recording began
         if (at > lastJudged) {
             beatsLeft = true;
             break;
@@ -71,8 +78,10 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
         ++result.matched;
         result.maxDeviation = std::max(result.maxDeviation, std::abs(deviation));
         result.lastDeviation = deviation;
-        if (deviation > rule.lateFrames) ++result.late;
-        if (deviation < -rule.lateFrames) ++result.early;
+        if (deviation > rule.lateFrames)
+            ++result.late;
+        if (deviation < -rule.lateFrames)
+            ++result.early;
         if (std::abs(deviation) > rule.toleranceFrames)
             note(result, {beats[b].tick, at + deviation, deviation, false});
         positions.push_back(double(at - first));
@@ -94,17 +103,21 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
 
 std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
                                    const std::vector<ExpectedBeat>& beats,
-                                   const ComparisonRule& rule) {
+                                   const ComparisonRule& rule)
+{
     std::vector<Finding> faults;
-    if (rule.alignOnset >= onsets.size() || rule.firstBeat >= beats.size()) return faults;
+    if (rule.alignOnset >= onsets.size() || rule.firstBeat >= beats.size())
+        return faults;
     std::int64_t previous = onsets[rule.alignOnset];
     std::size_t next = rule.alignOnset + 1;
     for (std::size_t b = rule.firstBeat + 1; b < beats.size(); ++b) {
         const std::int64_t spacing = msToFrames(beats[b].ms - beats[b - 1].ms, rule.sampleRate);
         const std::int64_t due = previous + spacing;
         const std::int64_t reach = std::max(rule.windowFrames, spacing / 4);
-        if (due + reach >= rule.recordingFrames) break;
-        while (next < onsets.size() && onsets[next] < due - reach) ++next;
+        if (due + reach >= rule.recordingFrames)
+            break;
+        while (next < onsets.size() && onsets[next] < due - reach)
+            ++next;
         if (next == onsets.size() || onsets[next] > due + reach) {
             faults.push_back({beats[b].tick, due, 0, true});
             previous = due;
@@ -113,7 +126,8 @@ std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
         // Of the onsets in reach, the one nearest to where the beat was due.
         std::size_t best = next;
         for (std::size_t o = next + 1; o < onsets.size() && onsets[o] <= due + reach; ++o)
-            if (std::abs(onsets[o] - due) < std::abs(onsets[best] - due)) best = o;
+            if (std::abs(onsets[o] - due) < std::abs(onsets[best] - due))
+                best = o;
         const std::int64_t error = onsets[best] - due;
         if (std::abs(error) > rule.toleranceFrames)
             faults.push_back({beats[b].tick, onsets[best], error, false});
@@ -125,7 +139,8 @@ std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
 
 ComparisonRule bestAlignment(const std::vector<std::int64_t>& onsets,
                              const std::vector<ExpectedBeat>& beats, ComparisonRule rule,
-                             std::size_t candidates) {
+                             std::size_t candidates)
+{
     ComparisonRule best = rule;
     std::size_t fewestFaults = SIZE_MAX;
     std::size_t mostMatched = 0;

@@ -38,14 +38,15 @@ struct Comparison {
     std::size_t early = 0;
     std::size_t missing = 0;
     std::size_t extra = 0;
-    bool gridTooShort = false;  // the trace ran out of beats before the recording ended
+    bool gridTooShort = false;      // the trace ran out of beats before the recording ended
     std::vector<Finding> findings;  // the first few, in order
 
     // `lostClicks`: missing clicks allowed, and as many extra onsets (a click cut short
     // by a stall may leave its tail off the grid).
-    bool passes(std::int64_t toleranceFrames, std::size_t lostClicks = 0) const {
-        return matched > 0 && maxDeviation <= toleranceFrames && missing <= lostClicks &&
-               extra <= lostClicks && !gridTooShort;
+    bool passes(std::int64_t toleranceFrames, std::size_t lostClicks = 0) const
+    {
+        return matched > 0 && maxDeviation <= toleranceFrames && missing <= lostClicks
+               && extra <= lostClicks && !gridTooShort;
     }
 };
 

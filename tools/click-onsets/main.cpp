@@ -34,38 +34,48 @@ struct Options {
     std::vector<std::string> files;
 };
 
-bool parseNumber(const char* text, std::int64_t& out, std::int64_t minimum) {
+bool parseNumber(const char* text, std::int64_t& out, std::int64_t minimum)
+{
     const std::string_view view(text);
     const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), out);
     return error == std::errc() && end == view.data() + view.size() && out >= minimum;
 }
 
-bool parseOptions(int argc, char** argv, Options& options) {
+bool parseOptions(int argc, char** argv, Options& options)
+{
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (!arg.starts_with("--")) {
             options.files.emplace_back(arg);
             continue;
         }
-        if (i + 1 == argc) return false;
+        if (i + 1 == argc)
+            return false;
         const char* value = argv[++i];
         std::int64_t threshold = 0;
         bool ok = false;
-        if (arg == "--tolerance") ok = parseNumber(value, options.tolerance, 0);
-        else if (arg == "--silence-ms") ok = parseNumber(value, options.silenceMs, 1);
-        else if (arg == "--window-ms") ok = parseNumber(value, options.windowMs, 1);
-        else if (arg == "--first-beat") ok = parseNumber(value, options.firstBeat, 1);
-        else if (arg == "--lost-clicks") ok = parseNumber(value, options.lostClicks, 0);
+        if (arg == "--tolerance")
+            ok = parseNumber(value, options.tolerance, 0);
+        else if (arg == "--silence-ms")
+            ok = parseNumber(value, options.silenceMs, 1);
+        else if (arg == "--window-ms")
+            ok = parseNumber(value, options.windowMs, 1);
+        else if (arg == "--first-beat")
+            ok = parseNumber(value, options.firstBeat, 1);
+        else if (arg == "--lost-clicks")
+            ok = parseNumber(value, options.lostClicks, 0);
         else if (arg == "--threshold") {
             ok = parseNumber(value, threshold, 0) && threshold < 32768;
             options.threshold = int(threshold);
         }
-        if (!ok) return false;
+        if (!ok)
+            return false;
     }
     return options.files.size() == 2;
 }
 
-void printFinding(const Finding& finding, int rate) {
+void printFinding(const Finding& finding, int rate)
+{
     const double seconds = double(finding.frame) / rate;
     if (finding.tick == 0)
         std::printf("  extra onset at sample %lld (%.3f s)\n", (long long)finding.frame, seconds);
@@ -80,7 +90,8 @@ void printFinding(const Finding& finding, int rate) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::fputs(kUsage, stderr);
@@ -125,15 +136,20 @@ int main(int argc, char** argv) {
     std::printf("early clicks (< -1 ms): %zu\n", result.early);
     std::printf("missing clicks: %zu\n", result.missing);
     std::printf("extra onsets: %zu\n", result.extra);
-    for (const Finding& finding : result.findings) printFinding(finding, rate);
+    for (const Finding& finding : result.findings)
+        printFinding(finding, rate);
     const std::vector<Finding> slips = spacingFaults(onsets, beats, rule);
     std::int64_t shift = 0;  // where the last click stands after all the slips
-    for (const Finding& slip : slips) shift += slip.deviation;
+    for (const Finding& slip : slips)
+        shift += slip.deviation;
     std::printf("spacing faults: %zu\n", slips.size());
     std::printf("shift from spacing faults: %+lld samples\n", (long long)shift);
-    for (std::size_t i = 0; i < slips.size() && i < 20; ++i) printFinding(slips[i], rate);
-    if (result.found == 0) std::puts("no click in the recording");
-    if (result.gridTooShort) std::puts("the trace ends before the recording: give it more ticks");
+    for (std::size_t i = 0; i < slips.size() && i < 20; ++i)
+        printFinding(slips[i], rate);
+    if (result.found == 0)
+        std::puts("no click in the recording");
+    if (result.gridTooShort)
+        std::puts("the trace ends before the recording: give it more ticks");
     const bool pass = result.passes(options.tolerance, std::size_t(options.lostClicks));
     std::printf("result: %s (tolerance %lld samples, %lld lost clicks allowed)\n",
                 pass ? "PASS" : "FAIL", (long long)options.tolerance,

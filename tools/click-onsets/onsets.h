@@ -6,7 +6,7 @@
 namespace tavro::onsets {
 
 struct OnsetRule {
-    int threshold = 64;           // a frame louder than this is sound, otherwise silence
+    int threshold = 64;                // a frame louder than this is sound, otherwise silence
     std::int64_t silenceFrames = 960;  // silence needed before an onset (20 ms at 48 kHz)
 };
 

@@ -9,14 +9,16 @@ namespace tavro::onsets {
 
 namespace {
 
-std::uint32_t le32(std::string_view b, std::size_t at) {
+std::uint32_t le32(std::string_view b, std::size_t at)
+{
     auto byte = [&](std::size_t i) { return std::uint32_t(static_cast<unsigned char>(b[at + i])); };
     return byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
 }
 
-std::uint16_t le16(std::string_view b, std::size_t at) {
-    return std::uint16_t(static_cast<unsigned char>(b[at]) |
-                         static_cast<unsigned char>(b[at + 1]) << 8);
+std::uint16_t le16(std::string_view b, std::size_t at)
+{
+    return std::uint16_t(static_cast<unsigned char>(b[at])
+                         | static_cast<unsigned char>(b[at + 1]) << 8);
 }
 
 constexpr std::uint16_t kFormatPcm = 1;
@@ -24,7 +26,8 @@ constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 
 }  // namespace
 
-bool parseWav(std::string_view bytes, Recording& out, std::string& problem) {
+bool parseWav(std::string_view bytes, Recording& out, std::string& problem)
+{
     if (bytes.size() < 12 || bytes.substr(0, 4) != "RIFF" || bytes.substr(8, 4) != "WAVE") {
         problem = "not a RIFF WAVE file";
         return false;
@@ -36,23 +39,26 @@ bool parseWav(std::string_view bytes, Recording& out, std::string& problem) {
         const std::size_t size = le32(bytes, at + 4);
         const std::size_t body = at + 8;
         if (id == "fmt ") {
-            if (size < 16 || body + 16 > bytes.size()) break;
+            if (size < 16 || body + 16 > bytes.size())
+                break;
             const std::uint16_t format = le16(bytes, body);
             channels = le16(bytes, body + 2);
             out.sampleRate = int(le32(bytes, body + 4));
             const std::uint16_t bits = le16(bytes, body + 14);
             // Extensible files name the real format in the first two bytes of their GUID.
-            const bool pcm = format == kFormatPcm ||
-                             (format == kFormatExtensible && size >= 26 &&
-                              body + 26 <= bytes.size() && le16(bytes, body + 24) == kFormatPcm);
+            const bool pcm =
+                format == kFormatPcm
+                || (format == kFormatExtensible && size >= 26 && body + 26 <= bytes.size()
+                    && le16(bytes, body + 24) == kFormatPcm);
             if (!pcm || bits != 16 || channels < 1 || out.sampleRate < 1000) {
-                problem = "not 16-bit PCM (format " + std::to_string(format) + ", " +
-                          std::to_string(bits) + " bits, " + std::to_string(channels) +
-                          " channels, " + std::to_string(out.sampleRate) + " Hz)";
+                problem = "not 16-bit PCM (format " + std::to_string(format) + ", "
+                          + std::to_string(bits) + " bits, " + std::to_string(channels)
+                          + " channels, " + std::to_string(out.sampleRate) + " Hz)";
                 return false;
             }
         } else if (id == "data") {
-            if (channels == 0) break;
+            if (channels == 0)
+                break;
             const std::size_t available = bytes.size() - body;
             const std::size_t length = size == 0 || size > available ? available : size;
             const std::size_t frameBytes = 2 * std::size_t(channels);
@@ -73,7 +79,8 @@ bool parseWav(std::string_view bytes, Recording& out, std::string& problem) {
     return false;
 }
 
-bool readWavFile(const std::string& path, Recording& out, std::string& problem) {
+bool readWavFile(const std::string& path, Recording& out, std::string& problem)
+{
     std::ifstream file(path, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     if (!file.good() && !file.eof()) {

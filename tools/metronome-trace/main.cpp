@@ -12,30 +12,37 @@
 namespace {
 
 // Reads all of `file` as bytes; false (with errno set) on a read error.
-bool readAll(std::FILE* file, std::string& bytes) {
+bool readAll(std::FILE* file, std::string& bytes)
+{
     char buffer[65536];
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, got);
     return std::ferror(file) == 0;
 }
 
-bool readScript(const char* path, std::string& script, std::string& problem) {
+bool readScript(const char* path, std::string& script, std::string& problem)
+{
     if (path == nullptr) {
-        if (readAll(stdin, script)) return true;
+        if (readAll(stdin, script))
+            return true;
         problem = std::string("cannot read standard input: ") + std::strerror(errno);
         return false;
     }
     std::FILE* file = std::fopen(path, "rb");
     bool ok = file != nullptr && readAll(file, script);
     const int error = errno;
-    if (file != nullptr) std::fclose(file);
-    if (!ok) problem = "cannot read " + tavro::trace::quoteText(path) + ": " + std::strerror(error);
+    if (file != nullptr)
+        std::fclose(file);
+    if (!ok)
+        problem = "cannot read " + tavro::trace::quoteText(path) + ": " + std::strerror(error);
     return ok;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc > 2) {
         std::fputs("usage: metronome-trace [SCRIPT]\n", stderr);
         return 2;

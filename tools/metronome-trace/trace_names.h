@@ -37,18 +37,21 @@ inline constexpr std::array<std::pair<VolumeItem, std::string_view>, 3> kVolumeN
 
 template <typename Enum, std::size_t N>
 std::optional<Enum> lookUpName(const std::array<std::pair<Enum, std::string_view>, N>& names,
-                               std::string_view word) {
+                               std::string_view word)
+{
     for (const auto& [value, name] : names) {
-        if (name == word) return value;
+        if (name == word)
+            return value;
     }
     return std::nullopt;
 }
 
 template <typename Enum, std::size_t N>
-std::string_view nameOf(const std::array<std::pair<Enum, std::string_view>, N>& names,
-                        Enum value) {
+std::string_view nameOf(const std::array<std::pair<Enum, std::string_view>, N>& names, Enum value)
+{
     for (const auto& [candidate, name] : names) {
-        if (candidate == value) return name;
+        if (candidate == value)
+            return name;
     }
     return "?";
 }
