@@ -24,9 +24,14 @@ namespace {
 using tavro::audio::testing::PrivateSoundServer;
 
 constexpr double kIntervalMs = 240;  // 250 beats per minute
-// Beats that fall while the test starts the server (it starts processes from the
-// user-interface thread) may show late; the rest must show within this of the grid.
-constexpr double kOnTimeMs = 20;
+// A busy machine may hold the user-interface thread up now and then, so a label can show
+// late, and the watcher's poll may even miss one change. What a fault does instead (a
+// beat counted twice or lost, the clock jumping at a change of output) shows as a beat
+// far off the grid, or as many beats off it from the change on.
+constexpr double kFarOffMs = 120;     // half an interval: no beat may be this far off
+constexpr double kOnTimeMs = 20;      // most beats show within this of the grid...
+constexpr double kOnTimeShare = 0.9;  // ...this share of them at least
+constexpr int kMissedPollsAllowed = 2;
 
 // When the beat label changed, and to what, polled every millisecond.
 struct BeatShown {
@@ -99,24 +104,49 @@ TEST(WindowSoundServerOutage, TheRunKeepsItsGridAndSoundComesBack)
     EXPECT_EQ(form.findChildren<QMessageBox*>("notice").size(), 1u);
     QTest::mouseClick(form.findChild<QPushButton*>("Command3"), Qt::LeftButton);
 
-    // Every beat shown once, in order, and on the grid of the first one.
+    // Every beat shown in order, on one grid throughout. The beat label counts 1 to 4, so
+    // the number of a beat follows from how far the label moved since the last change.
     const std::vector<BeatShown>& shown = watcher.shown();
     ASSERT_GT(shown.size(), 30u);
-    const double firstMs = shown[1].atMs;  // [0] is the label's "0" of START
+    struct Beat {
+        int k;
+        double atMs;
+    };
+    std::vector<Beat> beats;
+    int k = 0, missed = 0;
+    for (std::size_t i = 1; i + 1 < shown.size(); ++i) {  // [0] is the "0" of START
+        if (i > 1) {
+            const int step = (shown[i].beat - shown[i - 1].beat + 4) % 4;
+            ASSERT_NE(step, 0) << "the beat label changed to " << shown[i].beat << " twice";
+            k += step;
+            missed += step - 1;
+        }
+        if (!restart.covers(shown[i].atMs))
+            beats.push_back({k, shown[i].atMs});
+    }
+    EXPECT_LE(missed, kMissedPollsAllowed) << "beat labels not seen";
+
+    // The grid: where most beats put beat 0.
+    std::vector<double> origins;
+    for (const Beat& beat : beats)
+        origins.push_back(beat.atMs - beat.k * kIntervalMs);
+    std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
+    const double originMs = origins[origins.size() / 2];
+    int onTime = 0;
     double worstMs = 0;
-    for (std::size_t i = 1; i + 1 < shown.size(); ++i) {
-        const int k = static_cast<int>(i - 1);
-        ASSERT_EQ(shown[i].beat, k % 4 + 1) << "beat " << k;
-        if (restart.covers(shown[i].atMs))
-            continue;
-        const double offMs = shown[i].atMs - (firstMs + k * kIntervalMs);
-        EXPECT_LE(std::abs(offMs), kOnTimeMs)
-            << "beat " << k << " at " << shown[i].atMs << " ms (server killed at " << killedAt
+    for (const Beat& beat : beats) {
+        const double offMs = beat.atMs - (originMs + beat.k * kIntervalMs);
+        EXPECT_LT(std::abs(offMs), kFarOffMs)
+            << "beat " << beat.k << " at " << beat.atMs << " ms (server killed at " << killedAt
             << " ms, restarted " << restart.fromMs << "-" << restart.toMs << " ms)";
+        onTime += std::abs(offMs) <= kOnTimeMs;
         worstMs = std::max(worstMs, std::abs(offMs));
     }
+    EXPECT_GE(onTime, kOnTimeShare * static_cast<double>(beats.size()))
+        << onTime << " of " << beats.size() << " beats within " << kOnTimeMs << " ms";
     RecordProperty("worst_offset_us", static_cast<int>(worstMs * 1000));
-    std::printf("worst beat off the grid: %.2f ms\n", worstMs);
+    std::printf("worst beat off the grid: %.2f ms, %d of %zu within %.0f ms, %d not seen\n",
+                worstMs, onTime, beats.size(), kOnTimeMs, missed);
 }
 
 }  // namespace
