@@ -28,13 +28,13 @@ QString latin1(std::string_view text)
 // lacks does not compile.
 struct At {
     consteval At(const char* name)
-        : placement(findForm1Placement(name))
+        : index(form1PlacementIndex(name))
     {
-        if (placement == nullptr) {
+        if (index == kForm1Layout.size()) {
             throw "the control is missing from kForm1Layout";
         }
     }
-    const Form1Placement* placement;
+    std::size_t index;
 };
 
 // Creates a control where the layout table puts it: a child of the container the table
@@ -42,7 +42,7 @@ struct At {
 template <typename Widget>
 Widget* place(QWidget* client, At at, const QString& text)
 {
-    const Form1Placement& p = *at.placement;
+    const Form1Placement& p = kForm1Layout[at.index];
     QWidget* parent = client;
     int originLeft = 0;
     int originTop = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 // Where every control of the main window's client area stands: the one table the window
@@ -81,15 +82,24 @@ inline constexpr auto kForm1Layout = std::to_array<Form1Placement>({
     {"Command1", kForm1Client, 5040, 4680, 1215, 615},  // QUIT
 });
 
-// The named control's place, or nullptr when the table has no such control.
-constexpr const Form1Placement* findForm1Placement(std::string_view name)
+// The named control's row of the table, or the table's size when it has no such control.
+// An index rather than a pointer, so that it can be compared while compiling also in the
+// sanitizer build (GCC does not fold a pointer compared with null there).
+constexpr std::size_t form1PlacementIndex(std::string_view name)
 {
-    for (const Form1Placement& placement : kForm1Layout) {
-        if (placement.name == name) {
-            return &placement;
+    for (std::size_t i = 0; i < kForm1Layout.size(); ++i) {
+        if (kForm1Layout[i].name == name) {
+            return i;
         }
     }
-    return nullptr;
+    return kForm1Layout.size();
+}
+
+// The named control's place, or nullptr when the table has no such control.
+inline const Form1Placement* findForm1Placement(std::string_view name)
+{
+    const std::size_t i = form1PlacementIndex(name);
+    return i < kForm1Layout.size() ? &kForm1Layout[i] : nullptr;
 }
 
 // Every container is the client area or a frame standing in the client area.
@@ -99,8 +109,8 @@ constexpr bool form1ContainersAreFrames()
         if (placement.container == kForm1Client) {
             continue;
         }
-        const Form1Placement* frame = findForm1Placement(placement.container);
-        if (frame == nullptr || frame->container != kForm1Client) {
+        const std::size_t frame = form1PlacementIndex(placement.container);
+        if (frame == kForm1Layout.size() || kForm1Layout[frame].container != kForm1Client) {
             return false;
         }
     }
