@@ -39,7 +39,7 @@ dpkg-deb -x "$deb" "$root"
 
 # No text file names the build or the source tree.
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
-if grep -rlF -e "$build" -e "$source_dir" "$root" >&2; then
+if grep -rlIF -e "$build" -e "$source_dir" "$root" >&2; then
     fail "files above name the build or source tree"
 fi
 
