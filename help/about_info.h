@@ -16,7 +16,7 @@ inline constexpr std::string_view kAuthorName = project::kAuthor;
 inline constexpr std::string_view kAuthorshipLine = "Written by Tavro Software in December 2026.";
 // The licence of LICENSE and of the package's copyright file, in one short line.
 inline constexpr std::string_view kRightsNotice =
-    "Copyright (c) 2026 Tavro Software.  Licensed under the GNU GPL, version 3 or later.";
+    "Copyright (c) 2026 Tavro Software.  GNU GPL v3 or later.";
 
 inline constexpr std::string_view kEmailPrimary = project::kContactEmail;
 inline constexpr std::string_view kEmailSecondary = "tavro.software@example.com";
