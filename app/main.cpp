@@ -1,8 +1,11 @@
 #include "app/termination.h"
+#include "generated/project_info.h"
 #include "mainwindow/app_icon.h"
 #include "mainwindow/form1.h"
 
 #include <QApplication>
+
+#include <string_view>
 
 int main(int argc, char* argv[])
 {
@@ -11,7 +14,11 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavro Metronome"));
-    QApplication::setDesktopFileName(QStringLiteral("tavro-metronome"));
+    // The desktop entry is installed under this id, so the desktop finds the window's
+    // entry and icon by it.
+    constexpr std::string_view appId = tavro::project::kAppId;
+    QApplication::setDesktopFileName(
+        QString::fromLatin1(appId.data(), static_cast<qsizetype>(appId.size())));
     QApplication::setWindowIcon(tavro::ui::appIcon());
 
     // The load step has run by the time the constructor returns; the window is then

@@ -41,9 +41,9 @@ void buildOverview(std::string& text)
                  authorshipHeadline(),
                  about::kRightsNotice,
                  "",
-                 "This program is freeware.  You may copy it and pass it on to anyone, as long as "
-                 "all of its files are passed on together and unchanged.  It may not be sold, or "
-                 "included with anything that is sold, without the author's permission.",
+                 "This program is free software.  You may pass it on, with or without changes, "
+                 "under the terms of the GNU General Public License, version 3 or later, which "
+                 "comes with it.  It comes with no warranty.",
                  "",
                  "Donations, praise and fault reports are always welcome, and can be sent to:",
                  about::kAuthorName,

@@ -5,6 +5,7 @@
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -135,21 +136,59 @@ void addStatusCaption(QWidget* client, At at, const char* text, Qt::Alignment al
     label->setAlignment(align | Qt::AlignVCenter);
 }
 
+// A value label's text: pure blue on a light window, as the layout draws it; where the
+// desktop's palette makes the window dark, pure blue would hardly show on it, and a light
+// blue stays readable (at least 4.5:1 on the dark greys of dark themes).
+QColor valueTextColour(const QColor& background)
+{
+    return background.lightness() < 128 ? QColor(153, 194, 255) : QColor(0, 0, 255);
+}
+
+// A status value label, its text colour kept in step with the background it stands on,
+// also when the desktop changes between a light and a dark palette while it runs.
+class ValueLabel : public QLabel {
+public:
+    ValueLabel(const QString& text, QWidget* parent)
+        : QLabel(text, parent)
+    {
+        followBackground();
+    }
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange)
+            followBackground();
+    }
+
+private:
+    void followBackground()
+    {
+        const QColor wanted = valueTextColour(palette().color(backgroundRole()));
+        // Also ends the palette change that setting the colour causes.
+        if (palette().color(foregroundRole()) == wanted)
+            return;
+        // Only the text colour is the label's own; the background stays inherited.
+        QPalette own;
+        own.setColor(foregroundRole(), wanted);
+        setPalette(own);
+    }
+};
+
 // A value label: blue, centred, single-line border, showing its caption at start. Its
 // accessible name is the value it shows (kept in step by the window operations), its
 // description what the value is.
 void addStatusValue(QWidget* client, Form1Controls& c, StatusLabel which, At at,
                     const char* description, double points = 12)
 {
-    auto* label = place<QLabel>(client, at, QString::fromLatin1(DefaultSettings::caption(which)));
+    auto* label =
+        place<ValueLabel>(client, at, QString::fromLatin1(DefaultSettings::caption(which)));
     label->setTextFormat(Qt::PlainText);
     label->setFont(statusFont(points));
     label->setAlignment(Qt::AlignCenter);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setLineWidth(1);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    label->setPalette(palette);
     label->setAccessibleName(label->text());
     label->setAccessibleDescription(QString::fromLatin1(description));
     c.statusLabels[static_cast<std::size_t>(which)] = label;

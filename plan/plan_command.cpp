@@ -1,6 +1,7 @@
 #include "plan/plan_command.h"
 
 #include "audio/click_schedule.h"
+#include "generated/project_info.h"
 #include "plan/click_track.h"
 #include "plan/plan_options.h"
 #include "plan/plan_report.h"
@@ -103,7 +104,7 @@ int runPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return kDone;
     }
     if (options.version) {
-        out << "tavro-plan " << TAVRO_VERSION << '\n';
+        out << "tavro-plan " << project::kVersion << '\n';
         return kDone;
     }
 

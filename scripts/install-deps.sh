@@ -15,12 +15,13 @@ packages=(
 )
 # The tests: GoogleTest, private sound servers, a virtual display driven from outside,
 # clang with its sanitizer runtime for the fuzz targets, Google Benchmark for the
-# engine benchmark.
+# engine benchmark, and what packing and checking the Debian package takes.
 test_packages=(
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
   xvfb xauth xdotool python3
   clang libclang-rt-14-dev libbenchmark-dev
+  dpkg-dev file librsvg2-bin desktop-file-utils appstream
 )
 
 if [ "${1:-}" = "--tests" ]; then

@@ -42,6 +42,10 @@ TEST(HelpTexts, TopicsHaveTheirLengthsLineBreaksAndShape)
     EXPECT_GT(lines[0].size(), 30u);
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(lines[i].empty(), i == 2 || i == 4 || i == 10) << "line " << i + 1;
+    // The rights notice names the licence the program ships with, in one short line that
+    // keeps the About box as wide as it was.
+    EXPECT_NE(lines[1].find("GNU GPL v3 or later"), std::string::npos) << lines[1];
+    EXPECT_LE(lines[1].size(), 60u);
     EXPECT_EQ(lines[5].back(), ':');
     EXPECT_EQ(lines[11],
               "The program is designed as a learning aid for those musicians wishing to gain "

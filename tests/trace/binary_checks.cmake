@@ -70,6 +70,35 @@ expect_refused("directory as script")
 run_trace("${TRACE}" "${EXAMPLE}" "${EXAMPLE}")
 expect_refused("two arguments")
 
+# --help and --version answer on standard output with status 0, whatever follows them.
+run_trace("${TRACE}" --help "${WORK}/no such file.trace")
+if(NOT status EQUAL 0 OR NOT err STREQUAL "" OR NOT out MATCHES "^usage: metronome-trace .*--version.*Exit status")
+  fail("--help: status ${status}, stderr '${err}', stdout '${out}'")
+endif()
+run_trace("${TRACE}" --version)
+if(NOT status EQUAL 0 OR NOT err STREQUAL "" OR NOT out MATCHES "^metronome-trace [0-9]+\\.[0-9]+[^\n]*\n$")
+  fail("--version: status ${status}, stderr '${err}', stdout '${out}'")
+endif()
+
+# Any other option is refused with the usage, before a script is read; a lone "-" is
+# no option.
+foreach(option IN ITEMS "--bogus" "-h" "--help=yes" "--version2")
+  run_trace("${TRACE}" "${option}" "${EXAMPLE}")
+  if(NOT status EQUAL 2 OR NOT out STREQUAL ""
+     OR NOT err MATCHES "unknown option \"${option}\"\nusage: metronome-trace ")
+    fail("option '${option}': status ${status}, stdout '${out}', stderr '${err}'")
+  endif()
+endforeach()
+run_trace("${TRACE}" "-" WORKING_DIRECTORY "${WORK}")
+expect_refused("a lone - as a missing file")
+
+# After "--" a name that looks like an option is a script's.
+file(COPY_FILE "${EXAMPLE}" "${WORK}/--help")
+run_trace("${TRACE}" -- --help WORKING_DIRECTORY "${WORK}")
+if(NOT status EQUAL 0 OR NOT out STREQUAL from_file)
+  fail("script named --help after --: status ${status}, stdout '${out}', stderr '${err}'")
+endif()
+
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} check(s) of metronome-trace failed")
 endif()
