@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -27,10 +28,10 @@ constexpr double kIntervalMs = 240;  // 250 beats per minute
 // A busy machine may hold the user-interface thread up now and then, so a label can show
 // late, and the watcher's poll may even miss one change. What a fault does instead (a
 // beat counted twice or lost, the clock jumping at a change of output) shows as a beat
-// far off the grid, or as many beats off it from the change on.
-constexpr double kFarOffMs = 120;     // half an interval: no beat may be this far off
-constexpr double kOnTimeMs = 20;      // most beats show within this of the grid...
-constexpr double kOnTimeShare = 0.9;  // ...this share of them at least
+// far off the grid, or as the beats of one stretch of the run (on the first stream, on
+// the bell, on the second stream) sitting apart from those of another.
+constexpr double kFarOffMs = 120;       // half an interval: no beat may be this far off
+constexpr double kStretchApartMs = 10;  // the stretches' medians must agree within this
 constexpr int kMissedPollsAllowed = 2;
 
 // When the beat label changed, and to what, polled every millisecond.
@@ -126,27 +127,36 @@ TEST(WindowSoundServerOutage, TheRunKeepsItsGridAndSoundComesBack)
     }
     EXPECT_LE(missed, kMissedPollsAllowed) << "beat labels not seen";
 
-    // The grid: where most beats put beat 0.
-    std::vector<double> origins;
-    for (const Beat& beat : beats)
-        origins.push_back(beat.atMs - beat.k * kIntervalMs);
-    std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
-    const double originMs = origins[origins.size() / 2];
-    int onTime = 0;
+    // Where the beats of each stretch put beat 0 of the grid, by their median, so a beat
+    // that a busy machine showed late does not count.
+    auto originOf = [](std::vector<double> origins) {
+        std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
+        return origins[origins.size() / 2];
+    };
+    std::array<std::vector<double>, 3> stretches;  // first stream, bell, second stream
+    for (const Beat& beat : beats) {
+        const int stretch = beat.atMs < killedAt ? 0 : beat.atMs < restart.fromMs ? 1 : 2;
+        stretches[static_cast<std::size_t>(stretch)].push_back(beat.atMs - beat.k * kIntervalMs);
+    }
+    for (const std::vector<double>& stretch : stretches)
+        ASSERT_GE(stretch.size(), 5u) << "too few beats shown in a stretch of the run";
+    const double originMs = originOf(stretches[0]);
+    for (std::size_t i = 1; i < stretches.size(); ++i)
+        EXPECT_LE(std::abs(originOf(stretches[i]) - originMs), kStretchApartMs)
+            << "the beats of stretch " << i << " left the grid of the first stream";
     double worstMs = 0;
     for (const Beat& beat : beats) {
         const double offMs = beat.atMs - (originMs + beat.k * kIntervalMs);
         EXPECT_LT(std::abs(offMs), kFarOffMs)
             << "beat " << beat.k << " at " << beat.atMs << " ms (server killed at " << killedAt
             << " ms, restarted " << restart.fromMs << "-" << restart.toMs << " ms)";
-        onTime += std::abs(offMs) <= kOnTimeMs;
         worstMs = std::max(worstMs, std::abs(offMs));
     }
-    EXPECT_GE(onTime, kOnTimeShare * static_cast<double>(beats.size()))
-        << onTime << " of " << beats.size() << " beats within " << kOnTimeMs << " ms";
     RecordProperty("worst_offset_us", static_cast<int>(worstMs * 1000));
-    std::printf("worst beat off the grid: %.2f ms, %d of %zu within %.0f ms, %d not seen\n",
-                worstMs, onTime, beats.size(), kOnTimeMs, missed);
+    std::printf("worst beat off the grid: %.2f ms; stretches apart by %.2f and %.2f ms; %d not "
+                "seen\n",
+                worstMs, originOf(stretches[1]) - originMs, originOf(stretches[2]) - originMs,
+                missed);
 }
 
 }  // namespace
