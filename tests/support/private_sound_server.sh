@@ -21,8 +21,8 @@
 #                                                most), then prints its address
 #   private_sound_server.sh programs             the programs that server needs
 #
-# TAVRO_SERVER_DEBUG_LOG=1: the server logs at debug level to standard error, every underrun
-# of a stream among it (PipeWire: pipewire-pulse at debug level, the rest at info level).
+# TAVRO_SERVER_DEBUG_LOG=1: the server logs to standard error at debug level, which names
+# every underrun of a stream (PipeWire: pipewire-pulse at debug level, the rest at info).
 set -euo pipefail
 command=${1:?command}
 server=${TAVRO_SOUND_SERVER:-pulseaudio}
