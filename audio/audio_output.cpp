@@ -135,6 +135,11 @@ AudioOutput::ClickCounters AudioOutput::clickCounters() const
     return {renderer_.clicksStarted(), renderer_.clicksLate(), renderer_.clicksDropped()};
 }
 
+std::uint64_t AudioOutput::underflows() const
+{
+    return underflows_.load(std::memory_order_relaxed);
+}
+
 // Each attempt begins a connection of its own (a failed one cannot be reused) and
 // watches it through sample(). libpulse's callbacks only note a failure: the connection
 // is ended from sample(), never from inside one of its own callbacks.
@@ -186,8 +191,12 @@ void AudioOutput::connectStream()
     auto onWrite = [](pa_stream*, std::size_t bytes, void* self) {
         static_cast<AudioOutput*>(self)->write(bytes);
     };
+    auto onUnderflow = [](pa_stream*, void* self) {
+        static_cast<AudioOutput*>(self)->underflows_.fetch_add(1, std::memory_order_relaxed);
+    };
     pa_stream_set_state_callback(stream_, onState, this);
     pa_stream_set_write_callback(stream_, onWrite, this);
+    pa_stream_set_underflow_callback(stream_, onUnderflow, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = kTargetBytes;
@@ -297,6 +306,7 @@ void AudioOutput::endConnection()
     if (stream_) {
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
         pa_stream_unref(stream_);
         stream_ = nullptr;
     }

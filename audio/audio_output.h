@@ -78,6 +78,11 @@ public:
     // Clicks dealt with since construction, over all streams; for measurements.
     ClickCounters clickCounters() const;
 
+    // Times the server found the stream empty since construction, over all streams (the
+    // program stalled, or the server was late asking for more); for measurements. Each
+    // one loses sound, never time.
+    std::uint64_t underflows() const;
+
 signals:
     // A stream is playing; its frame 0 was heard at about `position.at`.
     void streamStarted(tavro::audio::PlayedPosition position);
@@ -113,6 +118,7 @@ private:
     std::atomic<std::uint64_t> scheduleStream_{0};
     Seqlock<PlayedPosition> position_;  // written under the loop's lock
     std::atomic<std::int64_t> framesWritten_{0};
+    std::atomic<std::uint64_t> underflows_{0};
     ClickRenderer renderer_{schedule_};  // its counters; the rest is the loop thread's
 
     // The loop's: touched on its thread, or elsewhere only under its lock.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Timing benchmark of the real program: a private PulseAudio server with a null sink, the
+# Timing benchmark of the real program: a private sound server with a null sink, the
 # program under a virtual display set up and started with xdotool as a user would, the
 # sink's monitor recorded and every click compared, to the sample, with the grid that
 # metronome-trace expects for the same settings. Also CPU and memory. See bench/README.md.
@@ -19,6 +19,7 @@ usage: bench/timing.sh [OPTIONS]
   --stopped S           seconds of CPU measured after STOP    (default 20)
   --load                two busy loops, one per core, for the whole run
   --hogs N              N busy loops instead of two (implies --load)
+  --server NAME         sound server: pulseaudio or pipewire  (default pulseaudio)
   --server-log          keep the sound server's debug log (underruns) in the run's directory
   --stall-every S       stop the whole program for 150 ms every S seconds (SIGSTOP/SIGCONT);
                         up to two clicks lost per stall are allowed, no click may move
@@ -30,6 +31,7 @@ EOF
 
 declare -A box=([length]=2 [intro]=0 [repeat]=2 [startspeed]=60 [maxspeed]=350 [linear]=5 [skip]=30)
 timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 hogs=2 stall_every=0 keep=0
+server=pulseaudio
 command_line="bench/timing.sh $*"
 while [ $# -gt 0 ]; do
     case $1 in
@@ -44,6 +46,7 @@ while [ $# -gt 0 ]; do
         --load) load=1; shift; continue ;;
         --hogs) load=1; hogs=$2 ;;
         --stall-every) stall_every=$2 ;;
+        --server) server=$2 ;;
         --server-log) export TAVRO_SERVER_DEBUG_LOG=1; shift; continue ;;
         --keep) keep=1; shift; continue ;;
         *) usage ;;
@@ -56,6 +59,7 @@ case $timing in
 esac
 case $increase in linear|skip) increase_option=inc$increase ;; *) usage ;; esac
 case $volume in high|medium|low) ;; *) usage ;; esac
+case $server in pulseaudio|pipewire) export TAVRO_SOUND_SERVER=$server ;; *) usage ;; esac
 [[ $duration =~ ^[0-9]+$ && $stopped =~ ^[0-9]+$ && $duration -ge 10 && $hogs =~ ^[1-9][0-9]*$ &&
    $stall_every =~ ^[0-9]+$ ]] ||
     usage
@@ -115,8 +119,10 @@ cpu_percent() {
         printf "%.2f", (y[1] - x[1]) / hz / (y[2] - x[2]) * 100 }'
 }
 sample() { echo "$(cpu_ticks "$1") $(now)"; }
+server_sample() { echo "$(server_cpu_ticks) $(now)"; }
 
 start_sound_server
+server_name=$(pactl info | sed -n 's/^Server Name: //p')
 start_display
 if [ "$load" = 1 ]; then
     for ((hog = 0; hog < hogs; hog++)); do
@@ -164,9 +170,9 @@ window_to=$(awk -v s="$started_at" -v d="$duration" 'BEGIN { printf "%.3f", s + 
 cpu_top="n/a (not reached)" server_top="n/a"
 if awk -v a="$window_from" -v b="$window_to" 'BEGIN { exit !(b - a >= 10) }'; then
     sleep_until "$window_from"
-    program_a=$(sample "$program_pid") server_a=$(sample "$server_pid")
+    program_a=$(sample "$program_pid") server_a=$(server_sample)
     sleep_until "$window_to"
-    program_b=$(sample "$program_pid") server_b=$(sample "$server_pid")
+    program_b=$(sample "$program_pid") server_b=$(server_sample)
     window=$(awk -v a="$window_from" -v b="$window_to" 'BEGIN { printf "%.0f", b - a }')
     cpu_top="$(cpu_percent "$program_pid" "$program_a" "$program_b") % of one core (over $window s)"
     server_top="$(cpu_percent "$server_pid" "$server_a" "$server_b") % of one core"
@@ -210,6 +216,7 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
     echo "== Tavro Metronome timing, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
         "commit $commit"
     echo "command: $command_line"
+    echo "sound server: $server_name, null sink metro_null"
     echo "load: $([ "$load" = 1 ] && echo "$hogs busy loops, CPU$load_cpu" || echo none);" \
         "$([ "$stalls" -gt 0 ] && echo "program stopped for 150 ms every $stall_every s ($stalls times);")" \
         "machine load average $loadavg_start at START, $loadavg_end at the end"

@@ -13,12 +13,14 @@ packages=(
   qt6-base-dev libpulse-dev libqt6svg6
   fonts-liberation
 )
-# The tests: GoogleTest, private sound servers, a virtual display driven from outside,
-# clang with its sanitizer runtime for the fuzz targets, Google Benchmark for the
-# engine benchmark, and what packing and checking the Debian package takes.
+# The tests: GoogleTest, private sound servers (PulseAudio, and PipeWire with its
+# PulseAudio server, its session manager and a session bus), a virtual display driven
+# from outside, clang with its sanitizer runtime for the fuzz targets, Google Benchmark
+# for the engine benchmark, and what packing and checking the Debian package takes.
 test_packages=(
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
+  pipewire pipewire-pulse wireplumber dbus-daemon
   xvfb xauth xdotool python3
   clang libclang-rt-14-dev libbenchmark-dev
   dpkg-dev file librsvg2-bin desktop-file-utils appstream

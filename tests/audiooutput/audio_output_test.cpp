@@ -171,6 +171,7 @@ TEST_F(AudioOutputTest, AStallLosesSoundButNotTime)
     w.output.open();
     ASSERT_TRUE(w.started.wait(5000));
     ASSERT_TRUE(server_.startRecording());
+    const std::uint64_t underflows = w.output.underflows();
     constexpr std::int64_t kGap = 500 * kFramesPerMillisecond;
     std::array<Click, 4> clicks{};
     clicks[0] = {w.output.framesWritten() + 200 * kFramesPerMillisecond, 1};
@@ -183,6 +184,8 @@ TEST_F(AudioOutputTest, AStallLosesSoundButNotTime)
     ASSERT_TRUE(QProcess::startDetached(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), stall}));
     const std::int64_t heardAll = clicks.back().frame + kBeepFrames + 100 * kFramesPerMillisecond;
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.output.playedPosition().frames > heardAll; }, 5000));
+
+    EXPECT_GT(w.output.underflows(), underflows) << "the stall did not run the stream dry";
 
     const std::vector<std::int64_t> onsets = clickOnsets(server_.stopRecording());
     ASSERT_EQ(onsets.size(), clicks.size());

@@ -21,6 +21,9 @@ PrivateSoundServer::PrivateSoundServer()
         QDir(dir_.path()).mkdir(sub);
         qputenv(sub, dir_.filePath(sub).toLocal8Bit());
     }
+    // PulseAudio, whatever the caller's environment names: kill() and setHanging() act on
+    // the server's one process.
+    qputenv("TAVRO_SOUND_SERVER", "pulseaudio");
     qputenv("PULSE_SERVER", harness("address"));
 }
 

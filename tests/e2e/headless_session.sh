@@ -1,6 +1,7 @@
 # Sourced by the end-to-end test and by bench/timing.sh: the real program on a private
-# PulseAudio server with a null sink and a virtual X display, driven from outside as a
-# user drives it (xdotool clicks and keys at the layout's positions).
+# sound server (PulseAudio, or PipeWire with TAVRO_SOUND_SERVER=pipewire) with a null sink
+# and a virtual X display, driven from outside as a user drives it (xdotool clicks and
+# keys at the layout's positions).
 #
 # Everything started here is ended by session_end, by process id, in reverse order;
 # the caller traps it on EXIT. Nothing here touches a desktop's own sound server or
@@ -71,17 +72,21 @@ started() { session_pids+=("$1"); }
 # The private sound server's script (its commands take the session's directory).
 sound_server_script() { echo "$(dirname "${BASH_SOURCE[0]}")/../support/private_sound_server.sh"; }
 
-# The sound server with the null sink metro_null, and a low-latency capture of its
-# monitor held open for the whole session: with only lazy clients the null sink would
-# render up to 2 s ahead of the clock.
+# The sound server with the null sink metro_null (its log: sound-server.log). PulseAudio's
+# null sink with only lazy clients renders up to 2 s ahead of the clock, so a low-latency
+# capture of its monitor is held open for the whole session; PipeWire's plays in real time.
 start_sound_server() {
-    bash "$(sound_server_script)" run "$session_dir" 2>"$session_dir/pulseaudio.log" &
-    server_pid=$!; started "$server_pid"   # the server itself: the script execs it
+    bash "$(sound_server_script)" run "$session_dir" 2>"$session_dir/sound-server.log" &
+    server_pid=$!; started "$server_pid"   # the server, or the shell its processes run under
     bash "$(sound_server_script)" wait "$session_dir" >/dev/null ||
-        { cat "$session_dir/pulseaudio.log" >&2; session_fail "the sound server did not start"; }
+        { cat "$session_dir/sound-server.log" >&2; session_fail "the sound server did not start"; }
+    [ "${TAVRO_SOUND_SERVER:-pulseaudio}" = pulseaudio ] || return 0
     pacat --record -d metro_null.monitor --rate=8000 --channels=1 --latency-msec=10 >/dev/null &
     keepalive_pid=$!; started "$keepalive_pid"
 }
+
+# The programs the chosen sound server and the recordings need.
+sound_server_tools() { bash "$(sound_server_script)" programs; }
 
 # A virtual display on a display number of its own choosing (no race with other servers).
 start_display() {
@@ -192,4 +197,12 @@ no_stream_open() { ! stream_open; }
 
 # CPU time of a process so far, in clock ticks (all its threads), and its resident memory.
 cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
+# The same for the sound server: its process and those under it (PipeWire's four).
+server_cpu_ticks() {
+    local pid total=0
+    for pid in "$server_pid" $(pgrep -P "$server_pid"); do
+        total=$((total + $(cpu_ticks "$pid" 2>/dev/null || echo 0)))
+    done
+    echo "$total"
+}
 resident_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }

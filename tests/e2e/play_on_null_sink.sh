@@ -7,12 +7,12 @@
 # click may move). Also: no audio stream before START or after STOP, and QUIT ends the
 # program cleanly.
 #
-#   play_on_null_sink.sh PROGRAM METRONOME_TRACE CLICK_ONSETS
+#   [TAVRO_SOUND_SERVER=pulseaudio|pipewire] play_on_null_sink.sh PROGRAM METRONOME_TRACE CLICK_ONSETS
 set -euo pipefail
 program=$1 trace_tool=$2 click_onsets=$3
 source "$(dirname "$0")/headless_session.sh"
 
-require_tools pulseaudio pacat parecord pactl Xvfb xdotool
+require_tools $(sound_server_tools) Xvfb xdotool
 # Leaks are the unit tests' business; here a sanitizer build must only run and end cleanly.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 

@@ -1,32 +1,121 @@
 #!/usr/bin/env bash
-# A private PulseAudio server for the tests: one null sink, "metro_null" (48 kHz), and a
-# socket in a directory of the caller's. The server sees only the environment it is
-# given, so the caller points HOME and the XDG directories at private ones first.
+# A private sound server for the tests: one null sink, "metro_null" (48 kHz), the default
+# sink, and a PulseAudio socket in a directory of the caller's. The server sees only the
+# environment it is given, so the caller points HOME and the XDG directories at private
+# ones first.
+#
+# TAVRO_SOUND_SERVER picks the server:
+#   pulseaudio  (the default) PulseAudio itself;
+#   pipewire    PipeWire as desktops run it: pipewire, the session manager wireplumber
+#               and pipewire-pulse (its PulseAudio server) on a session bus of their
+#               own, the sink made with pactl as a user would. PipeWire's own socket is
+#               DIR/pipewire-0 (PIPEWIRE_RUNTIME_DIR=DIR for pw-record, pw-metadata).
 #
 #   private_sound_server.sh address DIR          prints the server's address (PULSE_SERVER)
 #   private_sound_server.sh run DIR              becomes the server, in the foreground:
 #                                                the caller owns the process and ends it
-#   private_sound_server.sh wait DIR [SECONDS]   waits until the server answers (20 s at
+#                                                (TERM or INT; PipeWire's processes end
+#                                                with it)
+#   private_sound_server.sh wait DIR [SECONDS]   waits until the server answers with
+#                                                metro_null as its default sink (20 s at
 #                                                most), then prints its address
+#   private_sound_server.sh programs             the programs that server needs
 #
-# TAVRO_SERVER_DEBUG_LOG=1: the server logs at debug level (underruns of each stream).
+# TAVRO_SERVER_DEBUG_LOG=1: the server logs to standard error at debug level, which names
+# every underrun of a stream (PipeWire: pipewire-pulse at debug level, the rest at info).
 set -euo pipefail
-command=${1:?command} dir=${2:?directory}
+command=${1:?command}
+server=${TAVRO_SOUND_SERVER:-pulseaudio}
+case $server in
+pulseaudio | pipewire) ;;
+*)
+    echo "private_sound_server.sh: unknown server $server (pulseaudio or pipewire)" >&2
+    exit 2 ;;
+esac
+
+if [ "$command" = programs ]; then
+    case $server in
+    pulseaudio) echo pulseaudio pactl pacat parecord ;;
+    pipewire) echo pipewire wireplumber pipewire-pulse dbus-daemon pactl pacat parecord ;;
+    esac
+    exit 0
+fi
+
+dir=${2:?directory}
 address="unix:$dir/native"
+
+run_pulseaudio() {
+    exec pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --log-target=stderr \
+        ${TAVRO_SERVER_DEBUG_LOG:+--log-level=debug --log-time=1} \
+        -L "module-null-sink sink_name=metro_null rate=48000 channels=2 format=s16le" \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native"
+}
+
+# Four processes under this shell, which ends them all however it is ended (but KILL);
+# if one of them ends, the server has failed and the rest are ended too.
+run_pipewire() {
+    local pids=() pid
+    stop_all() {
+        trap - EXIT TERM INT HUP
+        for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill -TERM "${pids[i]}" 2>/dev/null || true; done
+        for pid in "${pids[@]}"; do
+            for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+            kill -KILL "$pid" 2>/dev/null || true
+        done
+    }
+    trap stop_all EXIT
+    trap 'exit 0' TERM INT HUP
+    appears() { # PATH SECONDS: waits until the path exists
+        local deadline=$((SECONDS + $2))
+        until [ -e "$1" ]; do
+            [ "$SECONDS" -lt "$deadline" ] || { echo "no $1" >&2; exit 1; }
+            sleep 0.02
+        done
+    }
+
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/bus" PIPEWIRE_RUNTIME_DIR=$dir
+    export PIPEWIRE_LOG_SYSTEMD=false
+    # Warnings only; in the debug log, pipewire-pulse tells every cycle a stream found
+    # empty ("underrun read:... avail:..."), and the graph each change of its quantum.
+    if [ -n "${TAVRO_SERVER_DEBUG_LOG:-}" ]; then
+        export PIPEWIRE_DEBUG=3,mod.protocol-pulse:4
+    else
+        export PIPEWIRE_DEBUG=2
+    fi
+    dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" &
+    pids+=($!)
+    appears "$dir/bus" 10
+    pipewire &
+    pids+=($!)
+    appears "$dir/pipewire-0" 10
+    wireplumber &
+    pids+=($!)
+    # The PulseAudio socket where the caller expects it, not in XDG_RUNTIME_DIR/pulse.
+    sed "s|\"unix:native\"|\"$address\"|" /usr/share/pipewire/pipewire-pulse.conf \
+        > "$dir/pipewire-pulse.conf"
+    pipewire-pulse -c "$dir/pipewire-pulse.conf" &
+    pids+=($!)
+    appears "$dir/native" 10
+    PULSE_SERVER=$address pactl load-module module-null-sink sink_name=metro_null rate=48000 \
+        channels=2 format=s16le >/dev/null
+    PULSE_SERVER=$address pactl set-default-sink metro_null
+    wait -n "${pids[@]}" || true
+    echo "private_sound_server.sh: a process of the PipeWire server ended" >&2
+    exit 1
+}
 
 case $command in
 address)
     echo "$address" ;;
 run)
-    exec pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --log-target=stderr \
-        ${TAVRO_SERVER_DEBUG_LOG:+--log-level=debug --log-time=1} \
-        -L "module-null-sink sink_name=metro_null rate=48000 channels=2 format=s16le" \
-        -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native" ;;
+    "run_$server" ;;
 wait)
-    # The socket appears with the server's last module; the server answers once it is
-    # through starting. Tests wait on this while their clock runs, so it polls finely.
+    # The socket appears while the server is still starting; it is ready once it names
+    # metro_null its default sink. Tests wait on this while their clock runs, so it
+    # polls finely.
     deadline=$((SECONDS + ${3:-20}))
-    until [ -S "$dir/native" ] && PULSE_SERVER=$address pactl info >/dev/null 2>&1; do
+    until [ -S "$dir/native" ] &&
+        [ "$(PULSE_SERVER=$address pactl get-default-sink 2>/dev/null)" = metro_null ]; do
         [ "$SECONDS" -lt "$deadline" ] || exit 1
         sleep 0.01
     done
