@@ -78,6 +78,7 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
         ++result.matched;
         result.maxDeviation = std::max(result.maxDeviation, std::abs(deviation));
         result.lastDeviation = deviation;
+        result.deviations.push_back(deviation);
         if (deviation > rule.lateFrames)
             ++result.late;
         if (deviation < -rule.lateFrames)

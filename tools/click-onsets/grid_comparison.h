@@ -2,6 +2,7 @@
 
 #include "expected_grid.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,9 +32,10 @@ struct Comparison {
     std::size_t found = 0;     // onsets in the recording
     std::size_t expected = 0;  // beats that fall within the recording
     std::size_t matched = 0;
-    std::int64_t maxDeviation = 0;   // largest |deviation| of a matched onset, in frames
-    std::int64_t lastDeviation = 0;  // deviation of the last matched onset: the drift
-    double driftPpm = 0;             // slope of a least-squares line through the deviations
+    std::int64_t maxDeviation = 0;         // largest |deviation| of a matched onset, in frames
+    std::int64_t lastDeviation = 0;        // deviation of the last matched onset: the drift
+    std::vector<std::int64_t> deviations;  // of every matched onset, in order
+    double driftPpm = 0;                   // slope of a least-squares line through the deviations
     std::size_t late = 0;
     std::size_t early = 0;
     std::size_t missing = 0;
@@ -41,11 +43,22 @@ struct Comparison {
     bool gridTooShort = false;      // the trace ran out of beats before the recording ended
     std::vector<Finding> findings;  // the first few, in order
 
-    // `lostClicks`: missing clicks allowed, and as many extra onsets (a click cut short
-    // by a stall may leave its tail off the grid).
+    // `lostClicks`: clicks whose sound may be lost, wholly (missing) or in part (heard
+    // later than the tolerance: an underrun drops the samples that come late, so the click
+    // is heard from its middle on), and as many extra onsets (a click cut short may leave
+    // its tail off the grid). A click heard early, or more late clicks than that (a grid
+    // that moved), fails.
     bool passes(std::int64_t toleranceFrames, std::size_t lostClicks = 0) const
     {
-        return matched > 0 && maxDeviation <= toleranceFrames && missing <= lostClicks
+        std::size_t cut = 0;
+        std::int64_t worst = 0;
+        for (const std::int64_t deviation : deviations) {
+            if (deviation > toleranceFrames)
+                ++cut;
+            else
+                worst = std::max(worst, -deviation);
+        }
+        return matched > 0 && worst <= toleranceFrames && missing + cut <= lostClicks
                && extra <= lostClicks && !gridTooShort;
     }
 };
