@@ -49,35 +49,18 @@ std::vector<Plan> dayOfPlans()
     using S = Settles;
     const auto& d = DefaultSettings::boxTexts;
     const std::array<std::string, 7> defaults{d[0], d[1], d[2], d[3], d[4], d[5], d[6]};
+    // One plan a line, read as the table it is.
+    // clang-format off
     std::vector<Plan> plans{
         {"linear defaults", Option::FourFour, false, defaults, S::OnMaximum},
-        {"linear 30 to 350 by 1",
-         Option::ThreeFour,
-         false,
-         {"1", "0", "1", "30", "350", "1", "10"},
-         S::OnMaximum},
-        {"linear half intro bar",
-         Option::ThreeFour,
-         false,
-         {"2", "5E-1", "1", "100", "170", "7", "30"},
-         S::OnMaximum},
-        {"linear longest piece",
-         Option::FourFour,
-         false,
-         {"999", "8", "999", "30", "350", "40", "60"},
-         S::Anywhere},
-        {"skip down to 1",
-         Option::TwoFour,
-         true,
-         {"1", "0", "1", "30", "60", "1", "60"},
-         S::OnMaximum},
-        {"skip 250 to 350",
-         Option::ThreeFour,
-         true,
-         {"1", "1", "1", "250", "350", "1", "60"},
-         S::OnMaximum},
+        {"linear 30 to 350 by 1", Option::ThreeFour, false, {"1", "0", "1", "30", "350", "1", "10"}, S::OnMaximum},
+        {"linear half intro bar", Option::ThreeFour, false, {"2", "5E-1", "1", "100", "170", "7", "30"}, S::OnMaximum},
+        {"linear longest piece", Option::FourFour, false, {"999", "8", "999", "30", "350", "40", "60"}, S::Anywhere},
+        {"skip down to 1", Option::TwoFour, true, {"1", "0", "1", "30", "60", "1", "60"}, S::OnMaximum},
+        {"skip 250 to 350", Option::ThreeFour, true, {"1", "1", "1", "250", "350", "1", "60"}, S::OnMaximum},
         {"skip defaults", Option::FourFour, true, defaults, S::OnMaximum},
     };
+    // clang-format on
     for (std::size_t i = 0; i < test::kInexactMaxima.size(); ++i) {
         const int maximum = test::kInexactMaxima[i];
         const int skip = 10 + static_cast<int>(i * 13 % 51);
