@@ -1,12 +1,14 @@
 #include "audio/click_renderer.h"
 #include "audio/click_schedule.h"
 #include "audio/click_sound.h"
+#include "audio/heard_clock.h"
 #include "audio/seqlock.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -213,6 +215,49 @@ TEST(ClickSchedule, KeepsTheFirstClicksThatFit)
 
 // The payloads handed over are several words long: a reader racing the writer must
 // still only ever see whole values, each newer than the last.
+// Reports of a stream heard at 48 kHz: 480 frames every 10 ms.
+TEST(HeardClock, PlaysOnBetweenReportsAndDoubtsAReportThatBreaksTheLineUntilTheNext)
+{
+    using namespace std::chrono_literals;
+    const HeardClock::time_point t0{1000s};
+    const auto at = [&](std::chrono::milliseconds ms) {
+        return HeardClock::Report{ms.count() * kFramesPerMillisecond, t0 + ms};
+    };
+    HeardClock clock;
+    EXPECT_FALSE(clock.valid());
+    clock.report(at(100ms));
+    ASSERT_TRUE(clock.valid());
+    EXPECT_EQ(clock.framesAt(t0 + 110ms), 110 * kFramesPerMillisecond);
+
+    // A report some milliseconds off the line is taken at once.
+    HeardClock::Report jittered = at(600ms);
+    jittered.frames -= 20 * kFramesPerMillisecond;
+    clock.report(jittered);
+    EXPECT_EQ(clock.framesAt(t0 + 700ms), 680 * kFramesPerMillisecond);
+
+    // Moved to a slower output: the server reports its latency, 540 ms, before the
+    // frames it took to fill it. The next report is back on the line.
+    HeardClock::Report moved = at(800ms);
+    moved.frames -= 560 * kFramesPerMillisecond;
+    clock.report(moved);
+    EXPECT_EQ(clock.framesAt(t0 + 800ms), 780 * kFramesPerMillisecond);
+    clock.report(at(900ms));
+    EXPECT_EQ(clock.framesAt(t0 + 900ms), 900 * kFramesPerMillisecond);
+
+    // Held back for 200 ms, as the next report confirms: taken from then on.
+    HeardClock::Report held = at(1000ms);
+    held.frames -= 200 * kFramesPerMillisecond;
+    clock.report(held);
+    EXPECT_EQ(clock.framesAt(t0 + 1000ms), 1000 * kFramesPerMillisecond);
+    HeardClock::Report confirmed = at(1100ms);
+    confirmed.frames -= 200 * kFramesPerMillisecond;
+    clock.report(confirmed);
+    EXPECT_EQ(clock.framesAt(t0 + 1100ms), 900 * kFramesPerMillisecond);
+
+    clock.reset();
+    EXPECT_FALSE(clock.valid());
+}
+
 TEST(Seqlock, AReaderNeverSeesATornValue)
 {
     using Words = std::array<std::int64_t, 9>;  // as long as the click schedule's list
