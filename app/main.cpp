@@ -1,6 +1,7 @@
 #include "app/termination.h"
 #include "mainwindow/app_icon.h"
 #include "mainwindow/form1.h"
+#include "packaging/app_identity.h"
 
 #include <QApplication>
 
@@ -10,8 +11,8 @@ int main(int argc, char* argv[])
     tavro::ui::holdTerminationRequests();
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tavro Metronome"));
-    QApplication::setDesktopFileName(QStringLiteral("tavro-metronome"));
+    QApplication::setApplicationName(QString::fromLatin1(tavro::app::kAppName));
+    QApplication::setDesktopFileName(QString::fromLatin1(tavro::app::kAppId));
     QApplication::setWindowIcon(tavro::ui::appIcon());
 
     // The load step has run by the time the constructor returns; the window is then
