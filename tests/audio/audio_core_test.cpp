@@ -220,8 +220,9 @@ TEST(HeardClock, PlaysOnBetweenReportsAndDoubtsAReportThatBreaksTheLineUntilTheN
 {
     using namespace std::chrono_literals;
     const HeardClock::time_point t0{1000s};
-    const auto at = [&](std::chrono::milliseconds ms) {
-        return HeardClock::Report{ms.count() * kFramesPerMillisecond, t0 + ms};
+    // Heard by t0 + ms, less `behind`.
+    const auto at = [&](std::chrono::milliseconds ms, std::chrono::milliseconds behind = 0ms) {
+        return HeardClock::Report{(ms - behind).count() * kFramesPerMillisecond, t0 + ms};
     };
     HeardClock clock;
     EXPECT_FALSE(clock.valid());
@@ -230,28 +231,20 @@ TEST(HeardClock, PlaysOnBetweenReportsAndDoubtsAReportThatBreaksTheLineUntilTheN
     EXPECT_EQ(clock.framesAt(t0 + 110ms), 110 * kFramesPerMillisecond);
 
     // A report some milliseconds off the line is taken at once.
-    HeardClock::Report jittered = at(600ms);
-    jittered.frames -= 20 * kFramesPerMillisecond;
-    clock.report(jittered);
+    clock.report(at(600ms, 20ms));
     EXPECT_EQ(clock.framesAt(t0 + 700ms), 680 * kFramesPerMillisecond);
 
     // Moved to a slower output: the server reports its latency, 540 ms, before the
     // frames it took to fill it. The next report is back on the line.
-    HeardClock::Report moved = at(800ms);
-    moved.frames -= 560 * kFramesPerMillisecond;
-    clock.report(moved);
+    clock.report(at(800ms, 560ms));
     EXPECT_EQ(clock.framesAt(t0 + 800ms), 780 * kFramesPerMillisecond);
     clock.report(at(900ms));
     EXPECT_EQ(clock.framesAt(t0 + 900ms), 900 * kFramesPerMillisecond);
 
     // Held back for 200 ms, as the next report confirms: taken from then on.
-    HeardClock::Report held = at(1000ms);
-    held.frames -= 200 * kFramesPerMillisecond;
-    clock.report(held);
+    clock.report(at(1000ms, 200ms));
     EXPECT_EQ(clock.framesAt(t0 + 1000ms), 1000 * kFramesPerMillisecond);
-    HeardClock::Report confirmed = at(1100ms);
-    confirmed.frames -= 200 * kFramesPerMillisecond;
-    clock.report(confirmed);
+    clock.report(at(1100ms, 200ms));
     EXPECT_EQ(clock.framesAt(t0 + 1100ms), 900 * kFramesPerMillisecond);
 
     clock.reset();

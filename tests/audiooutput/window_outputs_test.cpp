@@ -151,10 +151,20 @@ protected:
         ASSERT_TRUE(server_.start());
     }
 
+    using Settings = std::vector<std::pair<const char*, const char*>>;
+
+    // A run of one bar a pass from `start` beats per minute up to 350 in steps of
+    // `step`: its speed steps tell the beats apart.
+    static Settings rising(const char* start, const char* step)
+    {
+        return {{"length", "1"},     {"intro", "0"},   {"repeat", "1"}, {"startspeed", start},
+                {"maxspeed", "350"}, {"linear", step}, {"skip", "40"}};
+    }
+
     // Opens the window, types `settings` into its boxes and presses START; the beat label
     // is watched, also on the window's beat clock, and each beat's deadline noted as it
     // is counted.
-    void startRun(std::initializer_list<std::pair<const char*, const char*>> settings)
+    void startRun(const Settings& settings)
     {
         form_ = std::make_unique<tavro::ui::Form1>(
             tavro::ui::Form1Services{.beep = [this] { ++bells_; }});
@@ -316,14 +326,7 @@ TEST_F(WindowOutputsTest, ClicksKeepTheirTimeWhenTheStreamMovesToASlowerOutput)
     const std::unique_ptr<PacedPipeReader> headset = server_.addPipeSink("headset", 65536);
     ASSERT_TRUE(speaker && headset);
     ASSERT_TRUE(setDefaultOutput("speaker"));
-    // 120 up by 30 every bar: the speed steps tell the beats apart.
-    startRun({{"length", "1"},
-              {"intro", "0"},
-              {"repeat", "1"},
-              {"startspeed", "120"},
-              {"maxspeed", "350"},
-              {"linear", "30"},
-              {"skip", "40"}});
+    startRun(rising("120", "30"));
     runEventsFor(2500);
     ASSERT_TRUE(setDefaultOutput("headset"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return sinkOfOurStream() == "headset"; }, 2000));
@@ -364,13 +367,7 @@ TEST_F(WindowOutputsTest, OnASlowOutputTheLabelsChangeWhenTheBeatIsHeard)
     ASSERT_TRUE(headset);
     ASSERT_TRUE(setDefaultOutput("headset"));
     // 250, 289, 328, then 350 from the 13th beat on, about 2.5 s after START.
-    startRun({{"length", "1"},
-              {"intro", "0"},
-              {"repeat", "1"},
-              {"startspeed", "250"},
-              {"maxspeed", "350"},
-              {"linear", "39"},
-              {"skip", "40"}});
+    startRun(rising("250", "39"));
     runEventsFor(6000);
     ASSERT_EQ(sinkOfOurStream(), "headset");
     const std::optional<QByteArray> latency = server_.pactl({"list", "sink-inputs"});
