@@ -104,37 +104,51 @@ inline ShownRun numberBeats(const std::vector<BeatShown>& shown)
 
 // A busy machine may hold the user-interface thread up now and then, so a label can show
 // late. What a fault does instead (a beat counted twice or lost, the clock jumping at a
-// change of output) shows as a beat far off the grid, or as many beats off it from the
-// change on.
-inline constexpr double kFarOffMs = 120;     // half an interval at 250 beats per minute
-inline constexpr double kOnTimeMs = 20;      // most beats show within this of the grid...
-inline constexpr double kOnTimeShare = 0.9;  // ...this share of them at least
+// change of output) shows as a beat far off the grid, or as the beats of one stretch of
+// the run sitting apart from those of another.
+inline constexpr double kFarOffMs = 120;       // half an interval at 250 beats per minute
+inline constexpr double kStretchApartMs = 10;  // the stretches' medians agree within this
 
-// Checks that the beats keep one grid of `intervalMs`: where most of them put beat 0.
-// `context` goes with the message of a beat far off it.
-inline void expectOnOneGrid(const std::vector<ShownBeat>& beats, double intervalMs,
-                            const std::string& context)
+// Checks that the beats keep one grid of `intervalMs` across the stretches of the run
+// that `changesMs` divide it into (a change of output, say): the beats of each stretch
+// put beat 0 of the grid, by their median, where those of the first stretch do, so that
+// a single label a busy machine showed late does not count. `context` goes with the
+// message of a beat far off the grid.
+inline void expectStretchesOnOneGrid(const std::vector<ShownBeat>& beats, double intervalMs,
+                                     const std::vector<double>& changesMs,
+                                     const std::string& context)
 {
-    ASSERT_FALSE(beats.empty());
-    std::vector<double> origins;
-    for (const ShownBeat& beat : beats)
-        origins.push_back(beat.shown.atMs - beat.k * intervalMs);
-    std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
-    const double originMs = origins[origins.size() / 2];
-    int onTime = 0;
+    std::vector<std::vector<double>> stretches(changesMs.size() + 1);
+    for (const ShownBeat& beat : beats) {
+        const auto stretch = static_cast<std::size_t>(
+            std::upper_bound(changesMs.begin(), changesMs.end(), beat.shown.atMs)
+            - changesMs.begin());
+        stretches[stretch].push_back(beat.shown.atMs - beat.k * intervalMs);
+    }
+    auto originOf = [](std::vector<double> origins) {
+        std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
+        return origins[origins.size() / 2];
+    };
+    for (const std::vector<double>& stretch : stretches)
+        ASSERT_GE(stretch.size(), 5u) << "too few beats shown in a stretch of the run";
+    const double originMs = originOf(stretches[0]);
+    std::string apart;
+    for (std::size_t i = 1; i < stretches.size(); ++i) {
+        const double byMs = originOf(stretches[i]) - originMs;
+        EXPECT_LE(std::abs(byMs), kStretchApartMs)
+            << "the beats of stretch " << i << " left the grid of the first (" << context << ")";
+        apart += " " + std::to_string(byMs);
+    }
     double worstMs = 0;
     for (const ShownBeat& beat : beats) {
         const double offMs = beat.shown.atMs - (originMs + beat.k * intervalMs);
         EXPECT_LT(std::abs(offMs), kFarOffMs)
             << "beat " << beat.k << " at " << beat.shown.atMs << " ms (" << context << ")";
-        onTime += std::abs(offMs) <= kOnTimeMs;
         worstMs = std::max(worstMs, std::abs(offMs));
     }
-    EXPECT_GE(onTime, kOnTimeShare * static_cast<double>(beats.size()))
-        << onTime << " of " << beats.size() << " beats within " << kOnTimeMs << " ms";
     ::testing::Test::RecordProperty("worst_offset_us", static_cast<int>(worstMs * 1000));
-    std::printf("worst beat off the grid: %.2f ms, %d of %zu within %.0f ms\n", worstMs, onTime,
-                beats.size(), kOnTimeMs);
+    std::printf("worst beat off the grid: %.2f ms; later stretches apart by (ms):%s\n", worstMs,
+                apart.c_str());
 }
 
 }  // namespace tavro::audio::testing

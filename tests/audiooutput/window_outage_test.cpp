@@ -65,10 +65,11 @@ TEST(WindowSoundServerOutage, TheRunKeepsItsGridAndSoundComesBack)
     EXPECT_LE(run.missed, kMissedPollsAllowed) << "beat labels not seen";
     std::erase_if(run.beats,
                   [&](const ShownBeat& beat) { return restart.covers(beat.shown.atMs); });
-    expectOnOneGrid(run.beats, kIntervalMs,
-                    "server killed at " + std::to_string(killedAt) + " ms, restarted "
-                        + std::to_string(restart.fromMs) + "-" + std::to_string(restart.toMs)
-                        + " ms");
+    // The stretches: on the first stream, on the bell, on the second stream.
+    expectStretchesOnOneGrid(run.beats, kIntervalMs, {killedAt, restart.fromMs},
+                             "server killed at " + std::to_string(killedAt) + " ms, restarted "
+                                 + std::to_string(restart.fromMs) + "-"
+                                 + std::to_string(restart.toMs) + " ms");
 }
 
 }  // namespace
