@@ -13,7 +13,8 @@ int main(int argc, char* argv[])
     tavro::ui::holdTerminationRequests();
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tavro Metronome"));
+    QApplication::setApplicationName(QString::fromUtf8(
+        tavro::project::kAppName.data(), static_cast<qsizetype>(tavro::project::kAppName.size())));
     // The desktop entry is installed under this id, so the desktop finds the window's
     // entry and icon by it.
     constexpr std::string_view appId = tavro::project::kAppId;

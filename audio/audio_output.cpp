@@ -1,13 +1,16 @@
 #include "audio/audio_output.h"
 
 #include "audio/realtime_thread.h"
+#include "generated/project_info.h"
 
 #include <pulse/context.h>
+#include <pulse/proplist.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/timeval.h>
 
 #include <algorithm>
+#include <string>
 
 namespace tavro::audio {
 
@@ -34,11 +37,41 @@ constexpr std::uint32_t kBytesPerMillisecond = kFramesPerMillisecond * sizeof(st
 constexpr std::uint32_t kTargetBytes = 60 * kBytesPerMillisecond;
 constexpr std::uint32_t kRequestBytes = 10 * kBytesPerMillisecond;
 
+// A metronome is music to volume mixers. As an "event" its stream would be filed with
+// the notification sounds, which mixers fold into one slider instead of showing the
+// application.
+constexpr const char* kMediaRole = "music";
+
 constexpr const char* kNoServer = "No sound server is running.";
 constexpr const char* kNotOpened = "The sound output could not be opened.";
 constexpr const char* kDoesNotPlay = "The sound output does not play.";
 constexpr const char* kServerWentAway = "The sound server went away.";
 constexpr const char* kStoppedPlaying = "The sound output stopped playing.";
+
+// A connection that names the program as its desktop entry does, so that mixers show
+// its stream with the program's name and icon.
+pa_context* newNamedContext(pa_mainloop_api* api)
+{
+    pa_proplist* names = pa_proplist_new();
+    // The icon is installed under the desktop id.
+    const std::string name(project::kAppName), id(project::kAppId);
+    pa_proplist_sets(names, PA_PROP_APPLICATION_NAME, name.c_str());
+    pa_proplist_sets(names, PA_PROP_APPLICATION_ID, id.c_str());
+    pa_proplist_sets(names, PA_PROP_APPLICATION_ICON_NAME, id.c_str());
+    pa_context* context = pa_context_new_with_proplist(api, name.c_str(), names);
+    pa_proplist_free(names);
+    return context;
+}
+
+pa_stream* newClickStream(pa_context* context)
+{
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, 1};
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, kMediaRole);
+    pa_stream* stream = pa_stream_new_with_proplist(context, "Clicks", &spec, nullptr, properties);
+    pa_proplist_free(properties);
+    return stream;
+}
 
 }  // namespace
 
@@ -153,9 +186,11 @@ void AudioOutput::attempt()
     }
     failed_ = connected_ = heard_ = false;
     heardFrames_ = 0;
+    heardClock_.reset();
+    reportStamp_ = 0;
     attemptAt_ = Clock::now();
     arm(sampleTimer_, kSampleInterval);
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Tavro Metronome");
+    context_ = newNamedContext(pa_threaded_mainloop_get_api(loop_));
     if (!context_)
         return fail(kNotOpened);
     auto onState = [](pa_context* context, void* self) {
@@ -175,8 +210,7 @@ void AudioOutput::attempt()
 
 void AudioOutput::connectStream()
 {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, 1};
-    stream_ = pa_stream_new(context_, "Clicks", &spec, nullptr);
+    stream_ = newClickStream(context_);
     if (!stream_) {
         failed_ = true;
         return;
@@ -194,17 +228,26 @@ void AudioOutput::connectStream()
     auto onUnderflow = [](pa_stream*, void* self) {
         static_cast<AudioOutput*>(self)->underflows_.fetch_add(1, std::memory_order_relaxed);
     };
+    // Moved to another output (the user's choice, or a new default output): the frames
+    // and the heard position go on across the move, but the new output may hold more of
+    // the stream than the old.
+    auto onMoved = [](pa_stream*, void* self) {
+        auto* me = static_cast<AudioOutput*>(self);
+        QMetaObject::invokeMethod(
+            me, [me, session = me->loopSession_] { me->onMoved(session); }, Qt::QueuedConnection);
+    };
     pa_stream_set_state_callback(stream_, onState, this);
     pa_stream_set_write_callback(stream_, onWrite, this);
     pa_stream_set_underflow_callback(stream_, onUnderflow, this);
+    pa_stream_set_moved_callback(stream_, onMoved, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = kTargetBytes;
     attr.prebuf = 0;  // never wait to refill: time goes on through an underrun
     attr.minreq = kRequestBytes;
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
         failed_ = true;
 }
@@ -255,31 +298,55 @@ void AudioOutput::sample()
     if (!connected_ && now - attemptAt_ > kConnectTimeout)
         return fail(kNoServer);
 
-    pa_usec_t micros = 0;  // heard so far; nothing until the server has said
-    const bool timed = stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY
-                       && pa_stream_get_time(stream_, &micros) >= 0;
-    const std::int64_t frames =
-        timed ? static_cast<std::int64_t>(micros) * kSampleRate / 1'000'000 : 0;
+    const bool ready = stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY;
+    const std::int64_t reported = ready ? takeTimingReport() : -1;
     framesWritten_.store(written_, std::memory_order_relaxed);
 
-    if (frames > heardFrames_) {
-        heardFrames_ = frames;
+    if (reported > heardFrames_) {
+        heardFrames_ = reported;
         progressAt_ = now;
-        if (!heard_ && frames >= kSteadyFrames) {
+        if (!heard_ && reported >= kSteadyFrames && heardClock_.valid()) {
             heard_ = true;
             outageReported_ = false;
-            const PlayedPosition frameZero{true, streams_, 0,
-                                           now - std::chrono::microseconds(micros)};
+            const auto heardFor =
+                std::chrono::microseconds(heardClock_.framesAt(now) * 1000 / kFramesPerMillisecond);
+            const PlayedPosition frameZero{true, streams_, 0, now - heardFor};
             QMetaObject::invokeMethod(
                 this, [this, session = loopSession_, frameZero] { onStarted(session, frameZero); },
                 Qt::QueuedConnection);
         }
-        if (heard_)
-            position_.store({true, streams_, frames, now});
     } else if (now - (heard_ ? progressAt_ : attemptAt_) > kSilenceLimit) {
         return fail(heard_ ? kStoppedPlaying : kDoesNotPlay);
     }
+    if (heard_) {
+        position_.store({true, streams_, heardClock_.framesAt(now), now});
+    } else if (ready) {
+        // The server reports ever more rarely by itself; a start is told at once.
+        if (pa_operation* update = pa_stream_update_timing_info(stream_, nullptr, nullptr))
+            pa_operation_unref(update);
+    }
     arm(sampleTimer_, kSampleInterval);
+}
+
+// Feeds the heard clock the server's latest timing report, if it is one not seen yet,
+// and returns the frames it says were heard; -1 without a new report. The report is
+// taken raw, not through libpulse's interpolation (see HeardClock).
+std::int64_t AudioOutput::takeTimingReport()
+{
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+    if (!timing || timing->read_index_corrupt)
+        return -1;
+    const pa_usec_t stamp = pa_timeval_load(&timing->timestamp);
+    if (stamp == reportStamp_)
+        return -1;
+    reportStamp_ = stamp;
+    const std::int64_t taken = timing->read_index / std::int64_t{sizeof(std::int16_t)};
+    const auto held = static_cast<std::int64_t>(timing->sink_usec) * kSampleRate / 1'000'000;
+    const HeardClock::Report report{
+        std::max<std::int64_t>(taken - held, 0),
+        Clock::now() - std::chrono::microseconds(pa_timeval_age(&timing->timestamp))};
+    heardClock_.report(report);
+    return report.frames;
 }
 
 // Ends the connection, tells of the outage once, and tries again a second later.
@@ -307,6 +374,7 @@ void AudioOutput::endConnection()
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
         pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+        pa_stream_set_moved_callback(stream_, nullptr, nullptr);
         pa_stream_unref(stream_);
         stream_ = nullptr;
     }
@@ -344,6 +412,12 @@ void AudioOutput::onStarted(quint64 session, const PlayedPosition& frameZero)
     schedule_.publish(nullptr, 0);
     scheduleStream_.store(frameZero.stream, std::memory_order_release);
     emit streamStarted(frameZero);
+}
+
+void AudioOutput::onMoved(quint64 session)
+{
+    if (session == session_ && open_)
+        emit streamMoved();
 }
 
 void AudioOutput::onUnavailable(quint64 session, const QString& reason)

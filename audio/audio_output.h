@@ -2,6 +2,7 @@
 
 #include "audio/click_renderer.h"
 #include "audio/click_schedule.h"
+#include "audio/heard_clock.h"
 #include "audio/played_position.h"
 #include "audio/seqlock.h"
 
@@ -63,7 +64,8 @@ public:
     // written (see framesWritten) starts late or not at all.
     ClickSchedule& schedule();
 
-    // The latest sample of the played position (taken every 10 ms); lock-free.
+    // The latest sample of the played position (taken every 10 ms, from the server's
+    // latest timing report: see HeardClock); lock-free.
     // Not valid while no stream plays. One sample is within about 3 ms of what is
     // heard; the frame-0 position of streamStarted is steadier, but a sound card's clock
     // drifts from the steady clock by some parts per million, so long runs follow
@@ -86,6 +88,10 @@ public:
 signals:
     // A stream is playing; its frame 0 was heard at about `position.at`.
     void streamStarted(tavro::audio::PlayedPosition position);
+    // The playing stream was moved to another output. It plays on in the same frames
+    // and its heard position goes on, but the new output may hold more of it: see
+    // framesWritten.
+    void streamMoved();
     // No stream could be opened, or the playing one failed; `reason` is for the user.
     // Once per outage, not for every retry.
     void streamUnavailable(QString reason);
@@ -97,6 +103,7 @@ private:
     void write(std::size_t bytes);
     void render(std::int16_t* out, int frames);
     void sample();
+    std::int64_t takeTimingReport();
     void fail(const char* reason);
     void endConnection();
     void arm(pa_time_event* timer, std::chrono::microseconds delay);
@@ -104,6 +111,7 @@ private:
 
     // On the user-interface thread.
     void onStarted(quint64 session, const PlayedPosition& frameZero);
+    void onMoved(quint64 session);
     void onUnavailable(quint64 session, const QString& reason);
 
     // The user-interface thread's own.
@@ -130,13 +138,15 @@ private:
     bool wanted_ = false;      // open, so a lost stream is opened again
     quint64 loopSession_ = 0;  // the open() that news belongs to
     bool outageReported_ = false;
-    bool raised_ = false;        // the loop's thread runs at real-time priority
-    bool failed_ = false;        // the connection or the stream has failed
-    bool connected_ = false;     // the server accepted the connection
-    bool heard_ = false;         // the stream has played its first frames
-    std::uint64_t streams_ = 0;  // streams begun so far; the latest one's id
-    std::int64_t written_ = 0;   // frames of the stream rendered so far
-    std::int64_t heardFrames_ = 0;
+    bool raised_ = false;           // the loop's thread runs at real-time priority
+    bool failed_ = false;           // the connection or the stream has failed
+    bool connected_ = false;        // the server accepted the connection
+    bool heard_ = false;            // the stream has played its first frames
+    std::uint64_t streams_ = 0;     // streams begun so far; the latest one's id
+    std::int64_t written_ = 0;      // frames of the stream rendered so far
+    std::int64_t heardFrames_ = 0;  // the most the server has reported heard
+    HeardClock heardClock_;
+    std::uint64_t reportStamp_ = 0;  // when the latest timing report was taken
     std::chrono::steady_clock::time_point attemptAt_{};
     std::chrono::steady_clock::time_point progressAt_{};
     std::array<std::int16_t, 960> scratch_{};  // when libpulse lends no buffer to fill

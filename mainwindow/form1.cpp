@@ -22,9 +22,6 @@ namespace tavro::ui {
 namespace {
 
 constexpr std::int32_t kTimer1DesignInterval = 1000;
-// Each beat is counted this long before it is due, so its click can be written into the
-// sound stream ahead of the moment it is heard.
-constexpr std::chrono::milliseconds kBeatLookahead{70};
 
 QAction* addItem(QMenu* menu, const char* name, const char* caption, bool checkable)
 {
@@ -58,13 +55,17 @@ Form1::Form1(Form1Services services)
     timer1_ =
         new playback::BeatTimer(this, services.timerDelivery, [this] { return timeline_.now(); });
     timer1_->setObjectName(QStringLiteral("Timer1"));
-    timer1_->setLookahead(kBeatLookahead);
-    timer1_->start(kTimer1DesignInterval);
 
     std::function<void()> bell =
         services.beep ? std::move(services.beep) : [] { QApplication::beep(); };
     clickPlayer_ = new playback::ClickPlayer(services.sound, timeline_, bell, this);
     connect(clickPlayer_, &playback::ClickPlayer::fellBackToBell, this, &Form1::tellSoundFellBack);
+    // Each beat is counted ahead of the moment it is heard, so that its click can be
+    // written into the sound stream in time.
+    timer1_->setLookahead(clickPlayer_->lookahead());
+    connect(clickPlayer_, &playback::ClickPlayer::lookaheadChanged, this,
+            [this] { timer1_->setLookahead(clickPlayer_->lookahead()); });
+    timer1_->start(kTimer1DesignInterval);
 
     QtWindowOps::Services platform;
     platform.beep = bell;
@@ -160,6 +161,8 @@ void Form1::countBeat()
     const playback::RecordedBeat counted =
         recorder_->record([this] { metronome_->Timer1_Timer(); });
     clickPlayer_->playBeat(beat, counted.beeps);
+    // The output's latency may have changed since the last beat.
+    timer1_->setLookahead(clickPlayer_->lookahead());
     // The labels change when the beat is heard, so eye and ear agree.
     playback::runAt(timeline_, beat, this, [this, counted] { counted.showOn(*ops_); });
 }

@@ -50,6 +50,8 @@ public:
     void setInterval(std::int32_t milliseconds);
 
     BeatClock::time_point nextDeadline() const { return next_; }
+    // The clock the deadlines are on.
+    BeatClock::time_point now() const { return clock_(); }
 
     // How long before its deadline each expiry is delivered.
     void setLookahead(std::chrono::milliseconds lookahead);

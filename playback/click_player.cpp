@@ -3,9 +3,25 @@
 #include "audio/audio_output.h"
 #include "playback/run_at.h"
 
+#include <QTimer>
+
+#include <algorithm>
 #include <array>
 
 namespace tavro::playback {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// The written frames must stay well inside the lookahead: the stream asks for 10 ms at
+// a time, and the user interface takes a moment to count a beat and publish its click.
+constexpr milliseconds kShortestLookahead{70};
+constexpr milliseconds kLookaheadMargin{30};
+// A moved stream is filled up to the new output's latency within a few requests.
+constexpr milliseconds kMoveSettles{100};
+
+}  // namespace
 
 ClickPlayer::ClickPlayer(Output output, AudioTimeline& timeline, std::function<void()> bell,
                          QObject* parent)
@@ -19,6 +35,7 @@ ClickPlayer::ClickPlayer(Output output, AudioTimeline& timeline, std::function<v
     audio_ = std::make_unique<audio::AudioOutput>();
     connect(audio_.get(), &audio::AudioOutput::streamStarted, this,
             [this](const audio::PlayedPosition& position) { streamStarted(position); });
+    connect(audio_.get(), &audio::AudioOutput::streamMoved, this, [this] { streamMoved(); });
     connect(audio_.get(), &audio::AudioOutput::streamUnavailable, this,
             [this](const QString& reason) { streamUnavailable(reason); });
 }
@@ -43,6 +60,7 @@ void ClickPlayer::close()
     unavailable_ = false;
     audio_->close();
     timeline_.followSteady();
+    emit lookaheadChanged();
 }
 
 void ClickPlayer::playBeat(time_point beat, int beeps)
@@ -81,6 +99,15 @@ void ClickPlayer::streamStarted(const audio::PlayedPosition& position)
     streaming_ = true;
     unavailable_ = false;
     publish();
+    emit lookaheadChanged();
+}
+
+void ClickPlayer::streamMoved()
+{
+    QTimer::singleShot(kMoveSettles, this, [this] {
+        if (streaming_)
+            emit lookaheadChanged();
+    });
 }
 
 void ClickPlayer::streamUnavailable(const QString& reason)
@@ -90,7 +117,20 @@ void ClickPlayer::streamUnavailable(const QString& reason)
     streaming_ = false;
     unavailable_ = true;
     timeline_.followSteady();
+    emit lookaheadChanged();
     emit fellBackToBell(reason);
+}
+
+milliseconds ClickPlayer::lookahead() const
+{
+    const audio::PlayedPosition heard =
+        streaming_ ? audio_->playedPosition() : audio::PlayedPosition{};
+    if (!heard.valid)
+        return kShortestLookahead;
+    const std::int64_t held = audio_->framesWritten() - heard.frames;
+    const milliseconds heldFor{(held + audio::kFramesPerMillisecond - 1)
+                               / audio::kFramesPerMillisecond};
+    return std::max(kShortestLookahead, heldFor + kLookaheadMargin);
 }
 
 void ClickPlayer::publish()

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -42,7 +43,16 @@ public:
     // user interface is too busy to count the beat in time; counting it confirms it.
     void expectBeat(time_point beat, int beeps);
 
+    // How long before it is heard each beat must be counted for its click to be written
+    // into the stream in time: at least 70 ms, more when the output holds more of the
+    // stream than that (a wireless headset adds 150 ms or more). It changes with the
+    // output: see lookaheadChanged.
+    std::chrono::milliseconds lookahead() const;
+
 signals:
+    // lookahead() may have changed: a stream started, went away or moved to another
+    // output.
+    void lookaheadChanged();
     // Sound went over to the system bell; `reason` says why, for the user.
     void fellBackToBell(QString reason);
 
@@ -53,6 +63,7 @@ private:
     };
 
     void streamStarted(const audio::PlayedPosition& position);
+    void streamMoved();
     void streamUnavailable(const QString& reason);
     void publish();
     void ringBellAt(time_point beat, int beeps);

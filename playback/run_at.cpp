@@ -13,7 +13,13 @@ void runAt(const AudioTimeline& timeline, AudioTimeline::time_point moment, QObj
         action();
         return;
     }
-    QTimer::singleShot(wait, Qt::PreciseTimer, context, std::move(action));
+    // The timer counts on the system's clock, while the timeline follows what is heard,
+    // which may fall behind meanwhile (an output that holds the stream back for a moment):
+    // the moment is checked again when the timer fires.
+    QTimer::singleShot(wait, Qt::PreciseTimer, context,
+                       [&timeline, moment, context, action = std::move(action)]() mutable {
+                           runAt(timeline, moment, context, std::move(action));
+                       });
 }
 
 }  // namespace tavro::playback

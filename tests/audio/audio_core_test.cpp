@@ -1,12 +1,14 @@
 #include "audio/click_renderer.h"
 #include "audio/click_schedule.h"
 #include "audio/click_sound.h"
+#include "audio/heard_clock.h"
 #include "audio/seqlock.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -213,6 +215,42 @@ TEST(ClickSchedule, KeepsTheFirstClicksThatFit)
 
 // The payloads handed over are several words long: a reader racing the writer must
 // still only ever see whole values, each newer than the last.
+// Reports of a stream heard at 48 kHz: 480 frames every 10 ms.
+TEST(HeardClock, PlaysOnBetweenReportsAndDoubtsAReportThatBreaksTheLineUntilTheNext)
+{
+    using namespace std::chrono_literals;
+    const HeardClock::time_point t0{1000s};
+    // Heard by t0 + ms, less `behind`.
+    const auto at = [&](std::chrono::milliseconds ms, std::chrono::milliseconds behind = 0ms) {
+        return HeardClock::Report{(ms - behind).count() * kFramesPerMillisecond, t0 + ms};
+    };
+    HeardClock clock;
+    EXPECT_FALSE(clock.valid());
+    clock.report(at(100ms));
+    ASSERT_TRUE(clock.valid());
+    EXPECT_EQ(clock.framesAt(t0 + 110ms), 110 * kFramesPerMillisecond);
+
+    // A report some milliseconds off the line is taken at once.
+    clock.report(at(600ms, 20ms));
+    EXPECT_EQ(clock.framesAt(t0 + 700ms), 680 * kFramesPerMillisecond);
+
+    // Moved to a slower output: the server reports its latency, 540 ms, before the
+    // frames it took to fill it. The next report is back on the line.
+    clock.report(at(800ms, 560ms));
+    EXPECT_EQ(clock.framesAt(t0 + 800ms), 780 * kFramesPerMillisecond);
+    clock.report(at(900ms));
+    EXPECT_EQ(clock.framesAt(t0 + 900ms), 900 * kFramesPerMillisecond);
+
+    // Held back for 200 ms, as the next report confirms: taken from then on.
+    clock.report(at(1000ms, 200ms));
+    EXPECT_EQ(clock.framesAt(t0 + 1000ms), 1000 * kFramesPerMillisecond);
+    clock.report(at(1100ms, 200ms));
+    EXPECT_EQ(clock.framesAt(t0 + 1100ms), 900 * kFramesPerMillisecond);
+
+    clock.reset();
+    EXPECT_FALSE(clock.valid());
+}
+
 TEST(Seqlock, AReaderNeverSeesATornValue)
 {
     using Words = std::array<std::int64_t, 9>;  // as long as the click schedule's list

@@ -1,10 +1,12 @@
 #include "audio/audio_output.h"
 #include "audio/click_sound.h"
-#include "onsets.h"
+#include "generated/project_info.h"
 #include "private_sound_server.h"
+#include "recorded_clicks.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -12,13 +14,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
-#include <cstring>
+#include <map>
 #include <vector>
 
 namespace tavro::audio {
 namespace {
 
+using testing::clickOnsets;
 using testing::PrivateSoundServer;
 
 // Generous bounds on calls that must return at once: they catch a wait on the audio
@@ -31,19 +33,6 @@ constexpr std::array<std::int64_t, 3> kGaps{8231, 9600, 12345};
 PlayedPosition positionOf(const QSignalSpy& spy, int i)
 {
     return spy.at(i).at(0).value<PlayedPosition>();
-}
-
-// Where each click of a mono 16-bit recording begins, by the rule that click-onsets
-// checks the end-to-end recordings with: only the spacing of the clicks is compared.
-std::vector<std::int64_t> clickOnsets(const QByteArray& recording)
-{
-    std::vector<std::uint16_t> level(static_cast<std::size_t>(recording.size() / 2));
-    for (std::size_t i = 0; i < level.size(); ++i) {
-        std::int16_t sample;
-        std::memcpy(&sample, recording.constData() + 2 * i, 2);
-        level[i] = static_cast<std::uint16_t>(std::abs(int{sample}));
-    }
-    return onsets::findOnsets(level, onsets::OnsetRule{});
 }
 
 // An output with its two signals watched.
@@ -160,6 +149,33 @@ TEST_F(AudioOutputTest, PlaysEveryClickAtItsFrame)
     ASSERT_TRUE(server_.startRecording());
     playsClicksAtTheirFrames(w);
     EXPECT_EQ(w.unavailable.count(), 0);
+}
+
+// A volume mixer shows the stream under the program's name and icon, among the
+// applications (not folded into the notification sounds), and finds the program's
+// desktop entry by the id.
+TEST_F(AudioOutputTest, NamesItselfAsItsDesktopEntryDoes)
+{
+    ASSERT_TRUE(server_.start());
+    WatchedOutput w;
+    w.output.open();
+    ASSERT_TRUE(w.started.wait(5000));
+    const std::vector<PrivateSoundServer::Stream> streams = server_.streamsOfThisProcess();
+    ASSERT_EQ(streams.size(), 1u);
+    std::map<QString, QString> properties = streams[0].properties;
+    const QString name = QString::fromUtf8(project::kAppName.data(), project::kAppName.size());
+    const QString id = QString::fromUtf8(project::kAppId.data(), project::kAppId.size());
+    EXPECT_EQ(properties["application.name"], name);
+    EXPECT_EQ(properties["application.id"], id);
+    EXPECT_EQ(properties["application.icon_name"], id);
+    EXPECT_EQ(properties["media.role"], "music");
+
+    QFile entry(QStringLiteral(TAVRO_PACKAGING_DIR "/%1.desktop").arg(id));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text))
+        << "no desktop entry named after the id: " << entry.fileName().toStdString();
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
+    EXPECT_TRUE(lines.contains(QStringLiteral("Icon=%1").arg(id)));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Name=%1").arg(name)));
 }
 
 // The whole program stops for 150 ms between two clicks (swapped out, say), longer than

@@ -1,8 +1,12 @@
 #include "private_sound_server.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/prctl.h>
 
@@ -35,17 +39,23 @@ bool PrivateSoundServer::installed()
     return true;
 }
 
-// Runs a program to its end while the test's own events go on (a window's beats, say):
-// its output, or nothing when it failed.
+// Runs a program to its end while the test's own events go on (a window's beats, say),
+// in an event loop that, unlike QTest::qWaitFor, does not sleep between its rounds: its
+// output, or nothing when it failed.
 std::optional<QByteArray> PrivateSoundServer::run(const QString& program,
                                                   const QStringList& arguments)
 {
     QProcess process;
     process.setStandardErrorFile(QProcess::nullDevice());
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
     process.start(program, arguments);
-    const bool ended =
-        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
-    if (!ended || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    if (process.state() != QProcess::NotRunning)
+        loop.exec();
+    if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0)
         return std::nullopt;
     return process.readAllStandardOutput().trimmed();
 }
@@ -116,6 +126,55 @@ bool PrivateSoundServer::catchUpSink()
             return true;  // the monitor delivers in real time
     }
     return false;
+}
+
+std::optional<QByteArray> PrivateSoundServer::pactl(const QStringList& arguments)
+{
+    // Its listings are read by their English headings.
+    return run("env", QStringList{"LC_ALL=C", "pactl"} + arguments);
+}
+
+// Read from pactl's long listing: "Sink Input #3", then "Sink: 1" among its fields and
+// `key = "value"` lines among its properties.
+std::vector<PrivateSoundServer::Stream> PrivateSoundServer::streamsOfThisProcess()
+{
+    const std::optional<QByteArray> sinks = pactl({"list", "short", "sinks"});
+    const std::optional<QByteArray> inputs = pactl({"list", "sink-inputs"});
+    if (!sinks || !inputs)
+        return {};
+    std::map<QString, QString> sinkNames;  // by index
+    for (const QByteArray& line : sinks->split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() > 1)
+            sinkNames[QString::fromUtf8(fields[0])] = QString::fromUtf8(fields[1]);
+    }
+    static const QRegularExpression heading(QStringLiteral("^Sink Input #(\\d+)$"));
+    static const QRegularExpression sinkField(QStringLiteral("^\\s*Sink: (\\d+)$"));
+    static const QRegularExpression property(QStringLiteral("^\\s*([\\w.-]+) = \"(.*)\"$"));
+    std::vector<Stream> streams;
+    for (const QByteArray& bytes : inputs->split('\n')) {
+        const QString line = QString::fromUtf8(bytes);
+        if (const auto match = heading.match(line); match.hasMatch())
+            streams.push_back({match.captured(1), {}, {}});
+        else if (const auto sink = sinkField.match(line); sink.hasMatch() && !streams.empty())
+            streams.back().sink = sinkNames[sink.captured(1)];
+        else if (const auto entry = property.match(line); entry.hasMatch() && !streams.empty())
+            streams.back().properties[entry.captured(1)] = entry.captured(2);
+    }
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    std::erase_if(streams,
+                  [&](Stream& s) { return s.properties["application.process.id"] != pid; });
+    return streams;
+}
+
+std::unique_ptr<PacedPipeReader> PrivateSoundServer::addPipeSink(const QString& name, int pipeBytes)
+{
+    const QString fifo = dir_.filePath(name + ".fifo");
+    if (!pactl({"load-module", "module-pipe-sink", "sink_name=" + name, "file=" + fifo,
+                "format=s16le", "rate=48000", "channels=1"}))
+        return nullptr;
+    auto reader = std::make_unique<PacedPipeReader>(fifo, pipeBytes);
+    return reader->start() ? std::move(reader) : nullptr;
 }
 
 QByteArray PrivateSoundServer::stopRecording()

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "paced_pipe_reader.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tavro::audio::testing {
 
@@ -35,6 +39,21 @@ public:
     QByteArray stopRecording();
     // Records again, if stopped, with the same settings.
     bool startRecording();
+
+    // Runs pactl on this server: its output, or nothing when it failed.
+    std::optional<QByteArray> pactl(const QStringList& arguments);
+
+    // A stream playing on the server, as a volume mixer sees it.
+    struct Stream {
+        QString index;  // of the sink input, for move-sink-input
+        QString sink;   // the name of the sink it plays on
+        std::map<QString, QString> properties;
+    };
+    // The streams that this process plays.
+    std::vector<Stream> streamsOfThisProcess();
+    // Adds a sink, `name`, that the returned reader plays (48 kHz mono, 16 bit) with the
+    // latency of `pipeBytes` (see PacedPipeReader); null when it cannot be made.
+    std::unique_ptr<PacedPipeReader> addPipeSink(const QString& name, int pipeBytes);
 
 private:
     bool catchUpSink();

@@ -1,0 +1,46 @@
+#include "audio/heard_clock.h"
+
+#include <cstdlib>
+
+namespace tavro::audio {
+
+namespace {
+
+std::int64_t framesIn(std::chrono::steady_clock::duration duration)
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(duration).count() * kSampleRate
+           / 1'000'000;
+}
+
+}  // namespace
+
+void HeardClock::report(const Report& report)
+{
+    const bool believable =
+        !believed_ || continues(*believed_, report) || (doubted_ && continues(*doubted_, report));
+    if (believable) {
+        believed_ = report;
+        doubted_.reset();
+    } else {
+        doubted_ = report;
+    }
+}
+
+void HeardClock::reset()
+{
+    believed_.reset();
+    doubted_.reset();
+}
+
+std::int64_t HeardClock::framesAt(time_point moment) const
+{
+    return believed_->frames + framesIn(moment - believed_->at);
+}
+
+bool HeardClock::continues(const Report& line, const Report& report)
+{
+    const std::int64_t expected = line.frames + framesIn(report.at - line.at);
+    return std::abs(report.frames - expected) <= kJitterFrames;
+}
+
+}  // namespace tavro::audio
