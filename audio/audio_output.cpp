@@ -20,7 +20,12 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr auto kRetryInterval = 1000ms;
-constexpr auto kSampleInterval = 10ms;
+// The connection is watched closely until its stream is heard (frame 0 is placed from
+// the reports of those first moments), then four times a second: each watch asks the
+// server for a fresh timing report, which is published as the played position when it
+// comes (the timeline runs on from it at the nominal rate in between).
+constexpr auto kStartWatchInterval = 10ms;
+constexpr auto kWatchInterval = 250ms;
 // A server that has not accepted the connection by then counts as absent: it may hang.
 constexpr auto kConnectTimeout = 300ms;
 // A stream whose heard position does not move for this long has failed silently.
@@ -33,9 +38,10 @@ constexpr std::int64_t kSteadyFrames = 100 * kFramesPerMillisecond;
 
 constexpr std::uint32_t kBytesPerMillisecond = kFramesPerMillisecond * sizeof(std::int16_t);
 // 60 ms in all, device included (PA_STREAM_ADJUST_LATENCY): the written frames must
-// stay well inside the lookahead of the beats. The server asks for 10 ms at a time.
+// stay well inside the lookahead of the beats. The server asks for 20 ms at a time: the
+// loop's thread wakes half as often as for 10 ms.
 constexpr std::uint32_t kTargetBytes = 60 * kBytesPerMillisecond;
-constexpr std::uint32_t kRequestBytes = 10 * kBytesPerMillisecond;
+constexpr std::uint32_t kRequestBytes = 20 * kBytesPerMillisecond;
 
 // A metronome is music to volume mixers. As an "event" its stream would be filed with
 // the notification sounds, which mixers fold into one slider instead of showing the
@@ -89,11 +95,11 @@ AudioOutput::AudioOutput(QObject* parent)
         if (timer == me->retryTimer_)
             me->attempt();
         else
-            me->sample();
+            me->watch();
     };
     // Both start disarmed.
     retryTimer_ = api->time_new(api, nullptr, onTimer, this);
-    sampleTimer_ = api->time_new(api, nullptr, onTimer, this);
+    watchTimer_ = api->time_new(api, nullptr, onTimer, this);
     if (pa_threaded_mainloop_start(loop_) < 0) {
         pa_threaded_mainloop_free(loop_);
         loop_ = nullptr;
@@ -174,8 +180,8 @@ std::uint64_t AudioOutput::underflows() const
 }
 
 // Each attempt begins a connection of its own (a failed one cannot be reused) and
-// watches it through sample(). libpulse's callbacks only note a failure: the connection
-// is ended from sample(), never from inside one of its own callbacks.
+// watches it through watch(). libpulse's callbacks only note a failure: the connection
+// is ended from watch(), never from inside one of its own callbacks.
 void AudioOutput::attempt()
 {
     if (!wanted_ || context_)
@@ -189,7 +195,7 @@ void AudioOutput::attempt()
     heardClock_.reset();
     reportStamp_ = 0;
     attemptAt_ = Clock::now();
-    arm(sampleTimer_, kSampleInterval);
+    arm(watchTimer_, kStartWatchInterval);
     context_ = newNamedContext(pa_threaded_mainloop_get_api(loop_));
     if (!context_)
         return fail(kNotOpened);
@@ -225,6 +231,11 @@ void AudioOutput::connectStream()
     auto onWrite = [](pa_stream*, std::size_t bytes, void* self) {
         static_cast<AudioOutput*>(self)->write(bytes);
     };
+    auto onTiming = [](pa_stream*, void* self) {
+        auto* me = static_cast<AudioOutput*>(self);
+        if (me->heard_ && me->takeTimingReport())
+            me->publishPosition(Clock::now());
+    };
     auto onUnderflow = [](pa_stream*, void* self) {
         static_cast<AudioOutput*>(self)->underflows_.fetch_add(1, std::memory_order_relaxed);
     };
@@ -240,6 +251,7 @@ void AudioOutput::connectStream()
     pa_stream_set_write_callback(stream_, onWrite, this);
     pa_stream_set_underflow_callback(stream_, onUnderflow, this);
     pa_stream_set_moved_callback(stream_, onMoved, this);
+    pa_stream_set_latency_update_callback(stream_, onTiming, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = kTargetBytes;
@@ -286,11 +298,12 @@ void AudioOutput::render(std::int16_t* out, int frames)
     else
         std::fill_n(out, frames, std::int16_t{0});
     written_ += frames;
+    framesWritten_.store(written_, std::memory_order_relaxed);
 }
 
-// Every 10 ms while a connection exists: ends a failed or silent one, tells of a stream
-// that has started, and publishes the played position.
-void AudioOutput::sample()
+// While a connection exists: ends a failed or silent one, tells of a stream that has
+// started, and publishes the played position.
+void AudioOutput::watch()
 {
     const Clock::time_point now = Clock::now();
     if (failed_)
@@ -299,13 +312,9 @@ void AudioOutput::sample()
         return fail(kNoServer);
 
     const bool ready = stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY;
-    const std::int64_t reported = ready ? takeTimingReport() : -1;
-    framesWritten_.store(written_, std::memory_order_relaxed);
-
-    if (reported > heardFrames_) {
-        heardFrames_ = reported;
-        progressAt_ = now;
-        if (!heard_ && reported >= kSteadyFrames && heardClock_.valid()) {
+    const bool movedOn = ready && takeTimingReport();
+    if (movedOn) {
+        if (!heard_ && heardFrames_ >= kSteadyFrames && heardClock_.valid()) {
             heard_ = true;
             outageReported_ = false;
             const auto heardFor =
@@ -318,27 +327,32 @@ void AudioOutput::sample()
     } else if (now - (heard_ ? progressAt_ : attemptAt_) > kSilenceLimit) {
         return fail(heard_ ? kStoppedPlaying : kDoesNotPlay);
     }
-    if (heard_) {
-        position_.store({true, streams_, heardClock_.framesAt(now), now});
-    } else if (ready) {
-        // The server reports ever more rarely by itself; a start is told at once.
+    if (heard_)
+        publishPosition(now);
+    // The server reports ever more rarely by itself.
+    if (ready) {
         if (pa_operation* update = pa_stream_update_timing_info(stream_, nullptr, nullptr))
             pa_operation_unref(update);
     }
-    arm(sampleTimer_, kSampleInterval);
+    arm(watchTimer_, heard_ ? kWatchInterval : kStartWatchInterval);
+}
+
+void AudioOutput::publishPosition(Clock::time_point now)
+{
+    position_.store({true, streams_, heardClock_.framesAt(now), now});
 }
 
 // Feeds the heard clock the server's latest timing report, if it is one not seen yet,
-// and returns the frames it says were heard; -1 without a new report. The report is
-// taken raw, not through libpulse's interpolation (see HeardClock).
-std::int64_t AudioOutput::takeTimingReport()
+// and returns whether it says that more was heard than before. The report is taken raw,
+// not through libpulse's interpolation (see HeardClock).
+bool AudioOutput::takeTimingReport()
 {
     const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
     if (!timing || timing->read_index_corrupt)
-        return -1;
+        return false;
     const pa_usec_t stamp = pa_timeval_load(&timing->timestamp);
     if (stamp == reportStamp_)
-        return -1;
+        return false;
     reportStamp_ = stamp;
     const std::int64_t taken = timing->read_index / std::int64_t{sizeof(std::int16_t)};
     const auto held = static_cast<std::int64_t>(timing->sink_usec) * kSampleRate / 1'000'000;
@@ -346,7 +360,11 @@ std::int64_t AudioOutput::takeTimingReport()
         std::max<std::int64_t>(taken - held, 0),
         Clock::now() - std::chrono::microseconds(pa_timeval_age(&timing->timestamp))};
     heardClock_.report(report);
-    return report.frames;
+    if (report.frames <= heardFrames_)
+        return false;
+    heardFrames_ = report.frames;
+    progressAt_ = Clock::now();
+    return true;
 }
 
 // Ends the connection, tells of the outage once, and tries again a second later.
@@ -369,7 +387,7 @@ void AudioOutput::fail(const char* reason)
 // With the callbacks cleared first, nothing of the old connection reaches us again.
 void AudioOutput::endConnection()
 {
-    disarm(sampleTimer_);
+    disarm(watchTimer_);
     if (stream_) {
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
         pa_stream_set_write_callback(stream_, nullptr, nullptr);

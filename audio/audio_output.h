@@ -64,17 +64,17 @@ public:
     // written (see framesWritten) starts late or not at all.
     ClickSchedule& schedule();
 
-    // The latest sample of the played position (taken every 10 ms, from the server's
-    // latest timing report: see HeardClock); lock-free.
+    // The played position at the server's latest timing report (one about every 250 ms:
+    // see HeardClock); lock-free. Between two, the stream plays on at its nominal rate.
     // Not valid while no stream plays. One sample is within about 3 ms of what is
     // heard; the frame-0 position of streamStarted is steadier, but a sound card's clock
     // drifts from the steady clock by some parts per million, so long runs follow
     // these samples rather than extrapolate from frame 0.
     PlayedPosition playedPosition() const;
 
-    // Frames of the current stream handed to the sound server so far (sampled every
-    // 10 ms): tens of milliseconds ahead of the heard position (at most the 60 ms
-    // buffer plus the device's own latency).
+    // Frames of the current stream handed to the sound server so far: tens of
+    // milliseconds ahead of the heard position (at most the 60 ms buffer plus the
+    // device's own latency).
     std::int64_t framesWritten() const;
 
     // Clicks dealt with since construction, over all streams; for measurements.
@@ -102,8 +102,9 @@ private:
     void connectStream();
     void write(std::size_t bytes);
     void render(std::int16_t* out, int frames);
-    void sample();
-    std::int64_t takeTimingReport();
+    void watch();
+    bool takeTimingReport();
+    void publishPosition(std::chrono::steady_clock::time_point now);
     void fail(const char* reason);
     void endConnection();
     void arm(pa_time_event* timer, std::chrono::microseconds delay);
@@ -132,7 +133,7 @@ private:
     // The loop's: touched on its thread, or elsewhere only under its lock.
     pa_threaded_mainloop* loop_ = nullptr;
     pa_time_event* retryTimer_ = nullptr;
-    pa_time_event* sampleTimer_ = nullptr;
+    pa_time_event* watchTimer_ = nullptr;
     pa_context* context_ = nullptr;  // the connection being made or in use
     pa_stream* stream_ = nullptr;
     bool wanted_ = false;      // open, so a lost stream is opened again

@@ -163,8 +163,10 @@ void Form1::countBeat()
     clickPlayer_->playBeat(beat, counted.beeps);
     // The output's latency may have changed since the last beat.
     timer1_->setLookahead(clickPlayer_->lookahead());
-    // The labels change when the beat is heard, so eye and ear agree.
-    playback::runAt(timeline_, beat, this, [this, counted] { counted.showOn(*ops_); });
+    // The labels change when the beat is heard, so eye and ear agree. Ticks while no run
+    // goes change none, and need no wake-up of their own.
+    if (counted.writesCaptions())
+        playback::runAt(timeline_, beat, this, [this, counted] { counted.showOn(*ops_); });
 }
 
 void Form1::foreseeNextBeat()

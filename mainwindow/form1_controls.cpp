@@ -189,6 +189,9 @@ void addStatusValue(QWidget* client, Form1Controls& c, StatusLabel which, At at,
     label->setAlignment(Qt::AlignCenter);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setLineWidth(1);
+    // Painted whole by itself, on the window's colour: a new value repaints the label
+    // alone, not the frame behind it (several times a beat at the fastest speeds).
+    label->setAutoFillBackground(true);
     label->setAccessibleName(label->text());
     label->setAccessibleDescription(QString::fromLatin1(description));
     c.statusLabels[static_cast<std::size_t>(which)] = label;

@@ -1,5 +1,7 @@
 #include "playback/beat_recorder.h"
 
+#include <algorithm>
+
 namespace tavro::playback {
 
 void RecordedBeat::showOn(WindowOps& window) const
@@ -8,6 +10,13 @@ void RecordedBeat::showOn(WindowOps& window) const
         if (captions[i])
             window.setLabelCaption(static_cast<StatusLabel>(i), *captions[i]);
     }
+}
+
+bool RecordedBeat::writesCaptions() const
+{
+    return std::any_of(
+        captions.begin(), captions.end(),
+        [](const std::optional<std::string>& caption) { return caption.has_value(); });
 }
 
 RecordedBeat BeatRecorder::record(const std::function<void()>& tick)

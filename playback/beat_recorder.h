@@ -17,6 +17,8 @@ struct RecordedBeat {
 
     // Writes the captions on `window`, in label order.
     void showOn(WindowOps& window) const;
+    // Whether there is anything to show: a tick while no run goes writes no caption.
+    bool writesCaptions() const;
 };
 
 // The window as the engine sees it. Every operation passes through to `window` at once,

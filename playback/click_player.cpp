@@ -127,7 +127,12 @@ milliseconds ClickPlayer::lookahead() const
         streaming_ ? audio_->playedPosition() : audio::PlayedPosition{};
     if (!heard.valid)
         return kShortestLookahead;
-    const std::int64_t held = audio_->framesWritten() - heard.frames;
+    // The position is that of the latest timing report; the stream has played on since.
+    const auto since = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - heard.at);
+    const std::int64_t heardNow =
+        heard.frames + since.count() * audio::kFramesPerMillisecond / 1000;
+    const std::int64_t held = audio_->framesWritten() - heardNow;
     const milliseconds heldFor{(held + audio::kFramesPerMillisecond - 1)
                                / audio::kFramesPerMillisecond};
     return std::max(kShortestLookahead, heldFor + kLookaheadMargin);

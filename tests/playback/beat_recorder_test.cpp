@@ -51,6 +51,19 @@ TEST_F(BeatRecorderTest, ABeatReachesTheWindowOnlyWhenShown)
     EXPECT_EQ(window.beepsSounded(), 0u);  // the click player sounds the beeps, not the window
 }
 
+// Only a tick of a run has labels to change; the window waits for no other.
+TEST_F(BeatRecorderTest, OnlyARunsTicksHaveCaptionsToShow)
+{
+    EXPECT_FALSE(tick().writesCaptions());
+    engine.Command2_Click();
+    EXPECT_TRUE(tick().writesCaptions());
+    engine.Command4_Click();  // paused
+    EXPECT_FALSE(tick().writesCaptions());
+    engine.Command4_Click();
+    engine.Command3_Click();  // stopped
+    EXPECT_FALSE(tick().writesCaptions());
+}
+
 // The click of the coming beat is published before its tick runs: the forecast must be
 // what the tick then asks for, in every run state and at every volume.
 TEST_F(BeatRecorderTest, TheComingBeatSoundsAsForecast)
