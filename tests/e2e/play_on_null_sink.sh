@@ -56,12 +56,12 @@ if [ "$status" -ne 0 ]; then
     session_fail "the program ended with status $status"
 fi
 
-# PipeWire runs its graph in cycles of a power of two frames, 512 or more here (the
-# stream's requests round up to one). When a cycle passes the stream by (pipewire-pulse
-# late for it: a busy virtual machine), every later click is heard a whole cycle later,
-# which the server's timing reports do not show; the clicks are judged again from
-# there, to the sample, at most twice a run.
+# PipeWire runs its graph in cycles of a power of two frames, 256 or more here (what its
+# clients ask for, rounded). When a cycle passes the stream by (pipewire-pulse late for
+# it: a busy machine), every later click is heard a whole cycle later, which the server's
+# timing reports do not show; the clicks are judged again from there, to the sample, at
+# most twice a run.
 cycle=()
-[ "${TAVRO_SOUND_SERVER:-pulseaudio}" = pipewire ] && cycle=(--server-quantum 512)
+[ "${TAVRO_SOUND_SERVER:-pulseaudio}" = pipewire ] && cycle=(--server-quantum 256)
 "$click_onsets" --tolerance 0 --lost-clicks 4 "${cycle[@]}" "$session_dir/clicks.wav" \
     "$session_dir/grid.txt"
