@@ -14,7 +14,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// The written frames must stay well inside the lookahead: the stream asks for 10 ms at
+// The written frames must stay well inside the lookahead: the stream asks for 20 ms at
 // a time, and the user interface takes a moment to count a beat and publish its click.
 constexpr milliseconds kShortestLookahead{70};
 constexpr milliseconds kLookaheadMargin{30};
