@@ -28,8 +28,8 @@ namespace tavro::audio {
 // sound at their exact frames.
 //
 // The stream has no prebuffer: if it ever runs dry (the program stalled longer than its
-// 60 ms buffer) the server plays silence and goes on counting frames, so the samples that
-// come too late are lost and every later frame still sounds at its own time.
+// buffer, kBuffered) the server plays silence and goes on counting frames, so the
+// samples that come too late are lost and every later frame still sounds at its own time.
 //
 // Its connection, its stream and the timers that watch them live on libpulse's threaded
 // main loop, whose thread runs at real-time priority and renders the samples straight
@@ -47,6 +47,10 @@ public:
         std::uint64_t late = 0;     // started up to 20 ms after their frame
         std::uint64_t dropped = 0;  // given up: published when their frame was long past
     };
+
+    // The most of the stream written ahead of what is heard, the device's own latency
+    // included (unless the output holds more than that: see framesWritten).
+    static constexpr std::chrono::milliseconds kBuffered{140};
 
     explicit AudioOutput(QObject* parent = nullptr);
     ~AudioOutput() override;  // closes the stream and ends the loop's thread
@@ -72,9 +76,9 @@ public:
     // these samples rather than extrapolate from frame 0.
     PlayedPosition playedPosition() const;
 
-    // Frames of the current stream handed to the sound server so far: tens of
-    // milliseconds ahead of the heard position (at most the 60 ms buffer plus the
-    // device's own latency).
+    // Frames of the current stream handed to the sound server so far: up to kBuffered
+    // ahead of the heard position, more on an output with a long latency of its own (a
+    // wireless headset).
     std::int64_t framesWritten() const;
 
     // Clicks dealt with since construction, over all streams; for measurements.

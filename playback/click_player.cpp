@@ -14,8 +14,8 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// The written frames must stay well inside the lookahead: the stream asks for 20 ms at
-// a time, and the user interface takes a moment to count a beat and publish its click.
+// Once a stream plays, each beat is counted as far ahead as the stream is written, plus a
+// margin: the user interface takes a moment to count a beat and publish its click.
 constexpr milliseconds kShortestLookahead{70};
 constexpr milliseconds kLookaheadMargin{30};
 // A moved stream is filled up to the new output's latency within a few requests.
