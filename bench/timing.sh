@@ -24,7 +24,7 @@ usage: bench/timing.sh [OPTIONS]
   --stall-every S       stop the whole program for 150 ms every S seconds (SIGSTOP/SIGCONT);
                         up to two clicks lost per stall are allowed, no click may move
   --keep                keep the recording in the run's directory
-Builds in build/bench (or $TAVRO_BUILD_DIR); results go to <build>/runs/<time>/.
+Builds in build/bench (or $TAVRO_BUILD_DIR); results go to <build>/runs/<time>-<server>-<tag>/.
 EOF
     exit 2
 }
@@ -72,8 +72,10 @@ build=${TAVRO_BUILD_DIR:-build/bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j 2 --target tavro-metronome metronome-trace click-onsets form1-geometry
 build=$(cd "$build" && pwd)
-runs=$build/runs/$(date -u +%Y%m%d-%H%M%S)
-mkdir -p "$runs"
+# A directory of the run's own: runs started in the same second (a pair side by side)
+# must not record into one file.
+mkdir -p "$build/runs"
+runs=$(mktemp -d "$build/runs/$(date -u +%Y%m%d-%H%M%S)-$server-XXXX")
 
 # The expected grid: enough ticks to cover the recording at the fastest possible speed.
 script=$runs/run.trace
