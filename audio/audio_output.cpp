@@ -37,18 +37,21 @@ constexpr auto kSilenceLimit = 3s;
 constexpr std::int64_t kSteadyFrames = 100 * kFramesPerMillisecond;
 
 constexpr std::uint32_t kBytesPerMillisecond = kFramesPerMillisecond * sizeof(std::int16_t);
-// kBuffered in all, device included (PA_STREAM_ADJUST_LATENCY), asked for 60 ms at a time.
-// Each request wakes the loop's thread (on PulseAudio twice: the block's release follows
-// it), and those wake-ups are most of what the program costs while it plays: the larger
-// the requests, the lighter it is. The server gives the device (kBuffered - 2 requests) / 2
-// of it, 10 ms: PipeWire runs its graph in cycles of about what its streams ask the device
-// for, and when a cycle passes the stream by, every later click moves by a whole cycle, so
-// the cycle stays short. The beats are counted as far ahead as the stream is written (see
-// ClickPlayer::lookahead); a stall of the whole program shorter than the buffer loses
-// nothing.
+// kBuffered in all, device included (PA_STREAM_ADJUST_LATENCY), asked for kRequested at a
+// time. Each request wakes the loop's thread (on PulseAudio twice: the block's release
+// follows it), and those wake-ups are most of what the program costs while it plays: the
+// larger the requests, the lighter it is. The server gives the device (kBuffered - 2
+// requests) / 2 of it: PipeWire runs its graph in cycles of about what its streams ask the
+// device for, and when a cycle passes the stream by, every later click moves by a whole
+// cycle, so that share stays short. The beats are counted as far ahead as the stream is
+// written (see ClickPlayer::lookahead); a stall of the whole program shorter than the
+// buffer loses nothing.
+constexpr auto kRequested = 60ms;
+static_assert((AudioOutput::kBuffered - 2 * kRequested) / 2 == 10ms);
 constexpr auto kTargetBytes =
     static_cast<std::uint32_t>(AudioOutput::kBuffered.count()) * kBytesPerMillisecond;
-constexpr std::uint32_t kRequestBytes = 60 * kBytesPerMillisecond;
+constexpr auto kRequestBytes =
+    static_cast<std::uint32_t>(kRequested.count()) * kBytesPerMillisecond;
 
 // A metronome is music to volume mixers. As an "event" its stream would be filed with
 // the notification sounds, which mixers fold into one slider instead of showing the

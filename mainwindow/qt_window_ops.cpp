@@ -32,13 +32,13 @@ bool QtWindowOps::optionOn(Option option) const { return controls_.option(option
 
 void QtWindowOps::setLabelCaption(StatusLabel label, const std::string& caption)
 {
-    // Assistive technology reads the value itself, so the name follows the caption.
     // Every beat writes every caption, most of them unchanged: those cost nothing.
     QLabel* shown = controls_.statusLabel(label);
     const QString text = displayText(caption);
     if (shown->text() == text)
         return;
     shown->setText(text);
+    // Assistive technology reads the value itself, so the name follows the caption.
     shown->setAccessibleName(text);
 }
 
