@@ -20,7 +20,9 @@ public:
     }
 
     // Fills out[0..frames) with stream frames first..first+frames-1 (mono, 16 bit).
-    // Blocks follow each other: `first` is the frame after the previous block's last.
+    // Blocks come in order: `first` is at or after the frame that follows the previous
+    // block's last. Frames skipped between two blocks are never written: a click that
+    // was playing there goes on at its own frame, one due there is late or dropped.
     void render(std::int16_t* out, std::int64_t first, int frames);
 
     // Starts over for a new stream, counted from frame 0 again: nothing plays and no

@@ -7,10 +7,10 @@
 set -euo pipefail
 
 # Building and running: the compiler and build tools, Qt Widgets, libpulse for the
-# sound stream, the SVG plugin that draws the icon and the font the layout is drawn for.
+# sound stream, libpipewire for the native PipeWire stream, the SVG plugin that draws the icon and the font the layout is drawn for.
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libpulse-dev libqt6svg6
+  qt6-base-dev libpulse-dev libpipewire-0.3-dev libqt6svg6
   fonts-liberation
 )
 # The tests: GoogleTest, private sound servers (PulseAudio, and PipeWire with its
@@ -20,7 +20,7 @@ packages=(
 test_packages=(
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
-  pipewire pipewire-pulse wireplumber dbus-daemon
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
   xvfb xauth xdotool python3
   clang libclang-rt-14-dev libbenchmark-dev
   dpkg-dev file librsvg2-bin desktop-file-utils appstream

@@ -1,4 +1,5 @@
 #include "audio/audio_output.h"
+#include "audio/pulse_route.h"
 #include "audio/click_sound.h"
 #include "generated/project_info.h"
 #include "private_sound_server.h"
@@ -91,7 +92,7 @@ protected:
         // No more is written ahead than the buffer holds (plus what a report's age hides):
         // the beats are counted only that far ahead.
         EXPECT_LT(w.output.framesWritten() - position.frames,
-                  (AudioOutput::kBuffered.count() + 20) * kFramesPerMillisecond);
+                  (PulseRoute::kBuffered.count() + 20) * kFramesPerMillisecond);
         const double clockMs =
             std::chrono::duration<double, std::milli>(position.at - zero.at).count();
         EXPECT_NEAR(clockMs, static_cast<double>(position.frames) / kFramesPerMillisecond, 25.0);

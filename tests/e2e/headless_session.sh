@@ -46,6 +46,9 @@ session_begin() {
     export XDG_RUNTIME_DIR=$session_dir/run XDG_CONFIG_HOME=$session_dir/config
     export HOME=$session_dir/home
     export PULSE_SERVER=$(bash "$(sound_server_script)" address "$session_dir")
+    # PipeWire's clients look for its socket here: the private server's, or none.
+    export PIPEWIRE_RUNTIME_DIR=$session_dir
+    unset PIPEWIRE_REMOTE
     printf 'autospawn = no\n' > "$session_dir/client.conf"
     export PULSE_CLIENTCONFIG=$session_dir/client.conf
 }
@@ -173,8 +176,19 @@ choose_volume() {
 }
 
 # Records the monitor of the null sink to a WAV file until stop_recording; returns once
-# samples are arriving.
+# samples are arriving. On PipeWire the recorder is graph-record (its path in
+# $graph_record), which places every buffer at its graph position and reports its own
+# gaps (in recorder.log); on PulseAudio, parecord.
+graph_record=""
 start_recording() {
+    if [ "${TAVRO_SOUND_SERVER:-pulseaudio}" = pipewire ]; then
+        [ -x "$graph_record" ] || session_fail "graph-record is not built"
+        "$graph_record" --target metro_null --seconds "${2:-3700}" "$1" 2>"$session_dir/recorder.log" &
+        recorder_pid=$!; started "$recorder_pid"
+        wait_until 20 pw_stream_named graph-record || session_fail "the recording did not start"
+        sleep 0.5
+        return
+    fi
     parecord -d metro_null.monitor --rate=48000 --channels=1 --format=s16le \
         --file-format=wav --latency-msec=20 "$1" 2>"$session_dir/parecord.log" &
     recorder_pid=$!; started "$recorder_pid"
@@ -189,7 +203,15 @@ stop_recording() {
     kill -INT "$recorder_pid" 2>/dev/null || true
     wait "$recorder_pid" 2>/dev/null || true
     recorder_pid=""
+    [ ! -s "$session_dir/recorder.log" ] || cat "$session_dir/recorder.log" >&2
 }
+
+# Whether a PipeWire stream of that application name exists (as pactl lists it).
+pw_stream_named() { LC_ALL=C pactl list source-outputs | grep -q "application.name = \"$1\""; }
+
+# The PipeWire server's PulseAudio server process, and its settings (the graph's quantum).
+pipewire_pulse_pid() { pgrep -P "$server_pid" -x pipewire-pulse; }
+force_quantum() { pw-metadata -n settings 0 clock.force-quantum "$1" >/dev/null; }
 
 # Whether the program has an audio stream open on the server.
 stream_open() { [ -n "$(pactl list short sink-inputs)" ]; }

@@ -36,7 +36,7 @@ esac
 if [ "$command" = programs ]; then
     case $server in
     pulseaudio) echo pulseaudio pactl pacat parecord ;;
-    pipewire) echo pipewire wireplumber pipewire-pulse dbus-daemon pactl pacat parecord ;;
+    pipewire) echo pipewire wireplumber pipewire-pulse dbus-daemon pactl pw-metadata ;;
     esac
     exit 0
 fi

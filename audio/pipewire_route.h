@@ -1,0 +1,110 @@
+#pragma once
+
+#include "audio/seqlock.h"
+#include "audio/sound_route.h"
+#include "audio/stream_feed.h"
+
+#include <spa/utils/hook.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+struct pw_context;
+struct pw_core;
+struct pw_registry;
+struct pw_stream;
+struct pw_thread_loop;
+struct spa_source;
+
+namespace tavro::audio {
+
+// What the data thread tells of the latest cycle that played the stream.
+struct PipeWireCycle {
+    std::uint64_t count = 0;      // cycles played so far
+    std::int64_t heard = 0;       // stream frames heard at `nowNs`
+    std::int64_t nowNs = 0;       // the cycle's start, on the monotonic clock
+    std::uint64_t reanchors = 0;  // times the offset was set again (moves)
+};
+
+// The route through PipeWire's own protocol: one mono 16-bit 48 kHz pw_stream, whose
+// every frame is placed on the graph's clock. A stream frame is the graph's position in
+// the cycle that plays it (the stream's ticks, plus an offset), not the count of frames
+// written: a cycle that passes the stream by (the program stopped, its thread late, a
+// change of quantum) loses the sound of that moment, and no later click moves. The offset
+// is set at the first cycle and again where the position fails to advance, as after a
+// move to an output driven by another clock, so the stream's frames go on from where they
+// were.
+//
+// A PipeWire server counts as the session's sound only with a sink to play to: a desktop
+// that runs PulseAudio may run PipeWire beside it for screen sharing alone. Without one
+// (or without a server, or when its stream never plays) the route is absent and the
+// output tries the next.
+//
+// The connection and its events live on a thread loop of their own; the samples are
+// rendered on PipeWire's real-time data thread, in the graph's cycle that plays them,
+// without locks, allocation or calls to Qt.
+class PipeWireRoute final : public SoundRoute {
+public:
+    // What the stream asks of the graph's cycle: the clicks are placed ahead, so a
+    // shorter cycle would only make every program on the machine wake more often.
+    static constexpr int kLatencyFrames = 1024;
+
+    PipeWireRoute(StreamFeed& feed, RouteListener& listener);
+    ~PipeWireRoute() override;
+
+    void begin(std::uint64_t attempt) override;
+    void end() override;
+
+private:
+
+    // On the loop's thread, or under the loop's lock.
+    void connect();
+    void synced();
+    void startStream();
+    void watch();
+    void absent();
+    void fail(const char* reason);
+    void endConnection();
+    void arm(std::chrono::milliseconds delay);
+
+    // On the data thread.
+    void process();
+
+    StreamFeed& feed_;
+    RouteListener& listener_;
+
+    pw_thread_loop* loop_ = nullptr;
+    pw_context* context_ = nullptr;
+    spa_source* watchTimer_ = nullptr;
+
+    // The loop's: touched on its thread, or elsewhere only under its lock.
+    pw_core* core_ = nullptr;
+    pw_registry* registry_ = nullptr;
+    pw_stream* stream_ = nullptr;
+    spa_hook coreListener_{};
+    spa_hook registryListener_{};
+    spa_hook streamListener_{};
+    std::uint64_t attempt_ = 0;  // the begin() that news belongs to (0: none)
+    int syncSeq_ = 0;
+    bool synced_ = false;        // the server has told of every object it has
+    int sinks_ = 0;              // sinks it told of
+    bool failed_ = false;        // the connection or the stream has failed
+    bool heard_ = false;         // the stream has played its first cycle
+    std::uint64_t streamId_ = 0;
+    std::uint64_t seenCycles_ = 0;
+    std::uint64_t seenReanchors_ = 0;
+    std::chrono::steady_clock::time_point attemptAt_{};
+    std::chrono::steady_clock::time_point progressAt_{};
+
+    // The data thread's: set before the stream connects, then its own.
+    bool placing_ = false;       // the offset has been set
+    std::int64_t offset_ = 0;    // stream frame = graph position (at 48 kHz) + offset
+    std::int64_t next_ = 0;      // the frame after the last one written
+    std::uint64_t lastTicks_ = 0;
+    std::uint64_t cycles_ = 0;
+    std::uint64_t reanchors_ = 0;
+    Seqlock<PipeWireCycle> cycle_;       // written by the data thread only
+};
+
+}  // namespace tavro::audio
