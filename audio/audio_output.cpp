@@ -93,10 +93,11 @@ void AudioOutput::routeMoved(std::uint64_t attempt)
         Qt::QueuedConnection);
 }
 
-void AudioOutput::routeAbsent(std::uint64_t attempt)
+void AudioOutput::routeAbsent(std::uint64_t attempt, bool answered)
 {
     QMetaObject::invokeMethod(
-        this, [this, attempt] { if (current(attempt)) onAbsent(); }, Qt::QueuedConnection);
+        this, [this, attempt, answered] { if (current(attempt)) onAbsent(answered); },
+        Qt::QueuedConnection);
 }
 
 void AudioOutput::routeFailed(std::uint64_t attempt, const char* reason)
@@ -116,14 +117,17 @@ void AudioOutput::onStarted(const PlayedPosition& frameZero)
     emit streamStarted(frameZero);
 }
 
-void AudioOutput::onAbsent()
+void AudioOutput::onAbsent(bool answered)
 {
     if (trying_ == pipewire_.get()) {
         trying_ = pulse_.get();
-        trying_->begin(attempt_);
+        if (answered)
+            pulse_->beginBesideSilentPipeWire(attempt_);
+        else
+            pulse_->begin(attempt_);
         return;
     }
-    onFailed(QString::fromLatin1(route::kNoServer));
+    onFailed(QString::fromLatin1(answered ? route::kDoesNotPlay : route::kNoServer));
 }
 
 void AudioOutput::onFailed(const QString& reason)

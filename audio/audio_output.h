@@ -2,6 +2,7 @@
 
 #include "audio/click_schedule.h"
 #include "audio/played_position.h"
+#include "audio/pulse_route.h"
 #include "audio/sound_route.h"
 #include "audio/stream_feed.h"
 
@@ -87,19 +88,19 @@ private:
     // From a route's thread: handed over to the user-interface thread.
     void routeStarted(std::uint64_t attempt, PlayedPosition frameZero) override;
     void routeMoved(std::uint64_t attempt) override;
-    void routeAbsent(std::uint64_t attempt) override;
+    void routeAbsent(std::uint64_t attempt, bool answered) override;
     void routeFailed(std::uint64_t attempt, const char* reason) override;
 
     // On the user-interface thread.
     void attempt();
     bool current(std::uint64_t attempt) const;
     void onStarted(const PlayedPosition& frameZero);
-    void onAbsent();
+    void onAbsent(bool answered);
     void onFailed(const QString& reason);
 
     StreamFeed feed_;
     std::unique_ptr<SoundRoute> pipewire_;
-    std::unique_ptr<SoundRoute> pulse_;
+    std::unique_ptr<PulseRoute> pulse_;
     SoundRoute* trying_ = nullptr;  // the route begun for the current attempt
     Route route_ = Route::None;
     bool open_ = false;

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 
+#include <unistd.h>
+
 namespace tavro::audio {
 
 namespace {
@@ -87,7 +89,7 @@ PipeWireRoute::~PipeWireRoute()
 void PipeWireRoute::begin(std::uint64_t attempt)
 {
     if (!loop_)
-        return listener_.routeAbsent(attempt);
+        return listener_.routeAbsent(attempt, false);
     pw_thread_loop_lock(loop_);
     endConnection();
     attempt_ = attempt;
@@ -116,7 +118,7 @@ void PipeWireRoute::connect()
     attemptAt_ = Clock::now();
     core_ = pw_context_connect(context_, nullptr, 0);
     if (!core_)
-        return absent();
+        return absent(false);
     static const pw_core_events coreEvents = [] {
         pw_core_events events{};
         events.version = PW_VERSION_CORE_EVENTS;
@@ -146,18 +148,20 @@ void PipeWireRoute::connect()
     }();
     registry_ = pw_core_get_registry(core_, PW_VERSION_REGISTRY, 0);
     if (!registry_)
-        return absent();
+        return absent(false);
     pw_registry_add_listener(registry_, &registryListener_, &registryEvents, this);
     syncSeq_ = pw_core_sync(core_, PW_ID_CORE, 0);
     arm(kStartWatchInterval);
 }
 
+// In the core's own event: the connection may not be ended here, only from watch().
 void PipeWireRoute::synced()
 {
     synced_ = true;
-    if (sinks_ == 0)
-        return absent();  // a PipeWire that does not play the session's sound
-    startStream();
+    if (sinks_ > 0)
+        startStream();
+    else
+        arm(std::chrono::nanoseconds(1));  // a PipeWire that does not play the session's sound
 }
 
 void PipeWireRoute::startStream()
@@ -165,6 +169,7 @@ void PipeWireRoute::startStream()
     pw_properties* props = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY,
                                              "Playback", nullptr);
     addNames(props);
+    pw_properties_setf(props, PW_KEY_APP_PROCESS_ID, "%d", static_cast<int>(getpid()));
     // No media role: WirePlumber keeps the output and volume a stream was given by its
     // role before its application, so as "Music" the metronome would share them with
     // every music player. Without one they are kept for the program alone.
@@ -268,10 +273,12 @@ void PipeWireRoute::watch()
         return;
     const Clock::time_point now = Clock::now();
     if (failed_)
-        return heard_ ? fail(kServerWentAway) : absent();
+        return heard_ ? fail(kServerWentAway) : absent(synced_);
+    if (synced_ && sinks_ == 0)
+        return absent(true);
     if (!synced_) {
         if (now - attemptAt_ > kConnectTimeout)
-            return absent();
+            return absent(false);
         return arm(kStartWatchInterval);
     }
     const PipeWireCycle cycle = cycle_.load();
@@ -293,17 +300,17 @@ void PipeWireRoute::watch()
         }
     } else if (now - (heard_ ? progressAt_ : attemptAt_) > kSilenceLimit) {
         // A stream that never played found no sink to link to: another route may do.
-        return heard_ ? fail(kStoppedPlaying) : absent();
+        return heard_ ? fail(kStoppedPlaying) : absent(true);
     }
     arm(heard_ ? kWatchInterval : kStartWatchInterval);
 }
 
-void PipeWireRoute::absent()
+void PipeWireRoute::absent(bool answered)
 {
     const std::uint64_t attempt = attempt_;
     attempt_ = 0;
     endConnection();
-    listener_.routeAbsent(attempt);
+    listener_.routeAbsent(attempt, answered);
 }
 
 void PipeWireRoute::fail(const char* reason)
@@ -336,9 +343,9 @@ void PipeWireRoute::endConnection()
     }
 }
 
-void PipeWireRoute::arm(std::chrono::milliseconds delay)
+void PipeWireRoute::arm(std::chrono::nanoseconds delay)
 {
-    timespec value{0, static_cast<long>(std::chrono::nanoseconds(delay).count())};
+    timespec value{0, static_cast<long>(delay.count())};
     pw_loop_update_timer(pw_thread_loop_get_loop(loop_), watchTimer_, &value, nullptr, false);
 }
 

@@ -63,10 +63,10 @@ private:
     void synced();
     void startStream();
     void watch();
-    void absent();
+    void absent(bool answered);
     void fail(const char* reason);
     void endConnection();
-    void arm(std::chrono::milliseconds delay);
+    void arm(std::chrono::nanoseconds delay);
 
     // On the data thread.
     void process();

@@ -4,12 +4,14 @@
 #include "generated/project_info.h"
 
 #include <pulse/context.h>
+#include <pulse/introspect.h>
 #include <pulse/proplist.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/timeval.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace tavro::audio {
@@ -111,13 +113,18 @@ PulseRoute::~PulseRoute()
     }
 }
 
-void PulseRoute::begin(std::uint64_t attempt)
+void PulseRoute::begin(std::uint64_t attempt) { start(attempt, false); }
+
+void PulseRoute::beginBesideSilentPipeWire(std::uint64_t attempt) { start(attempt, true); }
+
+void PulseRoute::start(std::uint64_t attempt, bool refuseOnPipeWire)
 {
     if (!loop_)
         return listener_.routeFailed(attempt, kNotOpened);
     pa_threaded_mainloop_lock(loop_);
     endConnection();
     attempt_ = attempt;
+    refuseOnPipeWire_ = refuseOnPipeWire;
     arm(beginTimer_, 0us);  // connecting happens on the loop's thread
     pa_threaded_mainloop_unlock(loop_);
 }
@@ -144,7 +151,7 @@ void PulseRoute::attempt()
         raised_ = true;
         raiseCurrentThreadToRealtime();
     }
-    failed_ = connected_ = heard_ = false;
+    failed_ = absent_ = connected_ = heard_ = false;
     heardFrames_ = 0;
     heardClock_.reset();
     reportStamp_ = 0;
@@ -158,7 +165,15 @@ void PulseRoute::attempt()
         const pa_context_state_t state = pa_context_get_state(context);
         if (state == PA_CONTEXT_READY) {
             me->connected_ = true;
-            me->connectStream();
+            if (!me->refuseOnPipeWire_)
+                return me->connectStream();
+            auto onInfo = [](pa_context*, const pa_server_info* info, void* self) {
+                static_cast<PulseRoute*>(self)->serverKnown(info ? info->server_name : nullptr);
+            };
+            if (pa_operation* query = pa_context_get_server_info(context, onInfo, me))
+                pa_operation_unref(query);
+            else
+                me->failed_ = true;
         } else if (!PA_CONTEXT_IS_GOOD(state)) {
             me->failed_ = true;
         }
@@ -166,6 +181,16 @@ void PulseRoute::attempt()
     pa_context_set_state_callback(context_, onState, this);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
         failed_ = true;
+}
+
+void PulseRoute::serverKnown(const char* serverName)
+{
+    if (!context_)
+        return;
+    if (serverName && std::strstr(serverName, "on PipeWire"))
+        absent_ = true;  // ended from watch()
+    else
+        connectStream();
 }
 
 void PulseRoute::connectStream()
@@ -250,6 +275,12 @@ void PulseRoute::write(std::size_t bytes)
 void PulseRoute::watch()
 {
     const Clock::time_point now = Clock::now();
+    if (absent_) {
+        const std::uint64_t attempt = attempt_;
+        attempt_ = 0;
+        endConnection();
+        return listener_.routeAbsent(attempt, true);
+    }
     if (failed_)
         return fail(heard_ ? kServerWentAway : connected_ ? kNotOpened : kNoServer);
     if (!connected_ && now - attemptAt_ > kConnectTimeout)

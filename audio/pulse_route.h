@@ -36,11 +36,18 @@ public:
     ~PulseRoute() override;  // ends the connection and the loop's thread
 
     void begin(std::uint64_t attempt) override;
+    // The same, where PipeWire answered but plays no sound: a PulseAudio server of
+    // PipeWire's ("on PipeWire") then has no sound device either, and its stream would
+    // play to nothing, so it counts as absent. (Where PipeWire did not answer at all, as
+    // in a sandbox that reaches only the PulseAudio socket, its server is taken.)
+    void beginBesideSilentPipeWire(std::uint64_t attempt);
     void end() override;
 
 private:
+    void start(std::uint64_t attempt, bool refuseOnPipeWire);
     // On the loop's thread, or under the loop's lock.
     void attempt();
+    void serverKnown(const char* serverName);
     void connectStream();
     void write(std::size_t bytes);
     void watch();
@@ -61,8 +68,10 @@ private:
     pa_context* context_ = nullptr;  // the connection being made or in use
     pa_stream* stream_ = nullptr;
     std::uint64_t attempt_ = 0;     // the begin() that news belongs to (0: none)
+    bool refuseOnPipeWire_ = false; // see beginBesideSilentPipeWire
     bool raised_ = false;           // the loop's thread runs at real-time priority
     bool failed_ = false;           // the connection or the stream has failed
+    bool absent_ = false;           // the server is PipeWire's and plays no sound
     bool connected_ = false;        // the server accepted the connection
     bool heard_ = false;            // the stream has played its first frames
     std::uint64_t stream_id_ = 0;   // the feed's id of the stream

@@ -23,6 +23,9 @@ usage: bench/timing.sh [OPTIONS]
   --server-log          keep the sound server's debug log (underruns) in the run's directory
   --stall-every S       stop the whole program for 150 ms every S seconds (SIGSTOP/SIGCONT);
                         up to two clicks lost per stall are allowed, no click may move
+  --faults              a third into the run: the program stopped for 200 ms and for 60 ms,
+                        and on PipeWire its PulseAudio server stopped for 40 ms and the
+                        graph's quantum forced to 256 and freed; no click may move
   --keep                keep the recording in the run's directory
 Builds in build/bench (or $TAVRO_BUILD_DIR); results go to <build>/runs/<time>-<server>-<tag>/.
 EOF
@@ -31,6 +34,7 @@ EOF
 
 declare -A box=([length]=2 [intro]=0 [repeat]=2 [startspeed]=60 [maxspeed]=350 [linear]=5 [skip]=30)
 timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 hogs=2 stall_every=0 keep=0
+faults=0
 server=pulseaudio
 command_line="bench/timing.sh $*"
 while [ $# -gt 0 ]; do
@@ -49,6 +53,7 @@ while [ $# -gt 0 ]; do
         --server) server=$2 ;;
         --server-log) export TAVRO_SERVER_DEBUG_LOG=1; shift; continue ;;
         --keep) keep=1; shift; continue ;;
+        --faults) faults=1; shift; continue ;;
         *) usage ;;
     esac
     [ $# -ge 2 ] || usage
@@ -70,7 +75,8 @@ commit="$(git log -1 --format=%h 2>/dev/null || echo '?')$(
     git diff --quiet HEAD 2>/dev/null || echo ' + uncommitted changes')"
 build=${TAVRO_BUILD_DIR:-build/bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j 2 --target tavro-metronome metronome-trace click-onsets form1-geometry
+cmake --build "$build" -j 2 --target tavro-metronome metronome-trace click-onsets form1-geometry \
+    graph-record
 build=$(cd "$build" && pwd)
 # A directory of the run's own: runs started in the same second (a pair side by side)
 # must not record into one file.
@@ -101,6 +107,7 @@ top="the maximum speed (${top_interval} ms)"
 reached="$top $([ "$top_reached" = never ] && echo "not reached" || echo "from $top_reached s")"
 
 source tests/e2e/headless_session.sh
+graph_record=$build/tools/graph-record/graph-record
 load_pids=()
 finish() {
     local pid
@@ -141,7 +148,7 @@ for name in "${!box[@]}"; do set_box "$name" "${box[$name]}"; done
 choose_volume "$volume"
 
 sleep 2   # the monitor capture has settled the null sink's latency
-start_recording "$runs/clicks.wav"
+start_recording "$runs/clicks.wav" $((duration + 120))
 load_before=()
 for pid in "${load_pids[@]}"; do load_before+=("$(sample "$pid")"); done
 loadavg_start=$(cut -d ' ' -f 1-3 /proc/loadavg)
@@ -157,6 +164,19 @@ if [ "$stall_every" -gt 0 ]; then
     done) &
     stall_pid=$!; started "$stall_pid"
 fi
+fault_pid=""
+if [ "$faults" = 1 ]; then
+    stalls=$((stalls + 2))
+    (sleep $((duration / 3))
+     stall_program 0.2; sleep 2
+     stall_program 0.06; sleep 2
+     if [ "$server" = pipewire ]; then
+         kill -STOP "$(pipewire_pulse_pid)"; sleep 0.04; kill -CONT "$(pipewire_pulse_pid)"; sleep 2
+         force_quantum 256; sleep 2
+         force_quantum 0
+     fi) &
+    fault_pid=$!; started "$fault_pid"
+fi
 # Memory once the run has settled, to tell growth from start-up.
 rss_minute=""
 if [ "$duration" -ge 120 ]; then
@@ -169,12 +189,18 @@ window_from=$(awk -v s="$started_at" -v r="$top_reached" 'BEGIN { printf "%.3f",
 [ "$top_reached" != never ] ||
     window_from=$(awk -v s="$started_at" -v d="$duration" 'BEGIN { printf "%.3f", s + d }')
 window_to=$(awk -v s="$started_at" -v d="$duration" 'BEGIN { printf "%.3f", s + d - 1 }')
-cpu_top="n/a (not reached)" server_top="n/a"
+cpu_top="n/a (not reached)" server_top="n/a" server_parts=""
 if awk -v a="$window_from" -v b="$window_to" 'BEGIN { exit !(b - a >= 10) }'; then
     sleep_until "$window_from"
     program_a=$(sample "$program_pid") server_a=$(server_sample)
+    declare -A part_a=()
+    for pid in $(pgrep -P "$server_pid"); do part_a[$pid]=$(sample "$pid"); done
     sleep_until "$window_to"
     program_b=$(sample "$program_pid") server_b=$(server_sample)
+    server_parts=""
+    for pid in "${!part_a[@]}"; do
+        server_parts+=" $(cat "/proc/$pid/comm" 2>/dev/null) $(cpu_percent "$pid" "${part_a[$pid]}" "$(sample "$pid")") %,"
+    done
     window=$(awk -v a="$window_from" -v b="$window_to" 'BEGIN { printf "%.0f", b - a }')
     cpu_top="$(cpu_percent "$program_pid" "$program_a" "$program_b") % of one core (over $window s)"
     server_top="$(cpu_percent "$server_pid" "$server_a" "$server_b") % of one core"
@@ -220,7 +246,8 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
     echo "command: $command_line"
     echo "sound server: $server_name, null sink metro_null"
     echo "load: $([ "$load" = 1 ] && echo "$hogs busy loops, CPU$load_cpu" || echo none);" \
-        "$([ "$stalls" -gt 0 ] && echo "program stopped for 150 ms every $stall_every s ($stalls times);")" \
+        "$([ "$stall_every" -gt 0 ] && echo "program stopped for 150 ms every $stall_every s;")" \
+        "$([ "$faults" = 1 ] && echo "faults a third into the run (--faults);")" \
         "machine load average $loadavg_start at START, $loadavg_end at the end"
     echo "plan: ${timing:0:1}/${timing:1} length ${box[length]} intro ${box[intro]}" \
         "repeat ${box[repeat]}, start ${box[startspeed]} max ${box[maxspeed]}" \
@@ -239,7 +266,8 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
         "adding up to $(field 'shift from spacing faults')"
     awk '/^shift from spacing faults:/ { on = 1; next } /^[^ ]/ { on = 0 } on' "$runs/onsets.txt"
     echo "CPU, program at $top: $cpu_top"
-    echo "CPU, sound server at $top: $server_top"
+    echo "CPU, sound server at $top: $server_top (all its processes:${server_parts%,})"
+    [ "$server" != pipewire ] || echo "recorder: $(tail -n 1 "$session_dir/recorder.log" 2>/dev/null)"
     echo "CPU, program stopped: $cpu_stopped % of one core (over $stopped s, from 2 s after STOP)"
     echo "audio stream open: before START $stream_before, 5 s after STOP $stream_after_stop," \
         "at the end of the stopped time $stream_stopped_end"

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
@@ -16,27 +17,57 @@ namespace tavro::audio::testing {
 
 namespace {
 const QString kScript = QStringLiteral(TAVRO_PRIVATE_SOUND_SERVER_SCRIPT);
-}
+const QString kGraphRecord = QStringLiteral(TAVRO_GRAPH_RECORD);
 
-PrivateSoundServer::PrivateSoundServer()
-    : dir_(QDir::tempPath() + "/tavro-audio-XXXXXX")
+const char* scriptName(PrivateSoundServer::Kind kind)
+{
+    switch (kind) {
+    case PrivateSoundServer::Kind::PipeWire: return "pipewire";
+    case PrivateSoundServer::Kind::PipeWireWithoutSinks: return "pipewire-nosink";
+    case PrivateSoundServer::Kind::PulseAudio: break;
+    }
+    return "pulseaudio";
+}
+}  // namespace
+
+PrivateSoundServer::PrivateSoundServer(Kind kind)
+    : kind_(kind),
+      dir_(QDir::tempPath() + "/tavro-audio-XXXXXX")
 {
     for (const char* sub : {"XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME"}) {
         QDir(dir_.path()).mkdir(sub);
         qputenv(sub, dir_.filePath(sub).toLocal8Bit());
     }
-    // PulseAudio, whatever the caller's environment names: kill() and setHanging() act on
-    // the server's one process.
-    qputenv("TAVRO_SOUND_SERVER", "pulseaudio");
-    qputenv("PULSE_SERVER", harness("address"));
+    if (kind != Kind::PipeWireWithoutSinks)
+        qputenv("PULSE_SERVER", harness("address"));
+    // PipeWire's socket is looked for here; for PulseAudio nothing is there.
+    qputenv("PIPEWIRE_RUNTIME_DIR", kind == Kind::PulseAudio
+                                        ? dir_.filePath("XDG_RUNTIME_DIR").toLocal8Bit()
+                                        : dir_.path().toLocal8Bit());
+    qunsetenv("PIPEWIRE_REMOTE");
 }
 
-bool PrivateSoundServer::installed()
+// The server named here, whatever the caller's environment names.
+QProcessEnvironment PrivateSoundServer::environment() const
 {
-    for (const char* program : {"pulseaudio", "pacat", "pactl"})
-        if (QStandardPaths::findExecutable(program).isEmpty())
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TAVRO_SOUND_SERVER", scriptName(kind_));
+    return environment;
+}
+
+bool PrivateSoundServer::installed(Kind kind)
+{
+    QProcess script;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TAVRO_SOUND_SERVER", scriptName(kind));
+    script.setProcessEnvironment(environment);
+    script.start("bash", {kScript, "programs"});
+    if (!script.waitForFinished(10000) || script.exitCode() != 0)
+        return false;
+    for (const QByteArray& program : script.readAllStandardOutput().trimmed().split(' '))
+        if (QStandardPaths::findExecutable(QString::fromUtf8(program)).isEmpty())
             return false;
-    return true;
+    return kind == Kind::PulseAudio || QFile::exists(kGraphRecord);
 }
 
 // Runs a program to its end while the test's own events go on (a window's beats, say),
@@ -51,6 +82,7 @@ std::optional<QByteArray> PrivateSoundServer::run(const QString& program,
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    process.setProcessEnvironment(environment());
     process.start(program, arguments);
     if (process.state() != QProcess::NotRunning)
         loop.exec();
@@ -77,18 +109,37 @@ std::unique_ptr<QProcess> PrivateSoundServer::spawn(const QString& program,
     process->setStandardErrorFile(dir_.filePath(log), QIODevice::Append);
     // Dies with the test process, however that ends (the signal outlives exec).
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process->setProcessEnvironment(environment());
     process->start(program, arguments);
     return process->waitForStarted(5000) ? std::move(process) : nullptr;
 }
 
 bool PrivateSoundServer::start()
 {
-    server_ = spawn("bash", {kScript, "run", dir_.path()}, "pulseaudio.log", false);
-    return server_ && !harness("wait").isEmpty() && startRecording() && catchUpSink();
+    server_ = spawn("bash", {kScript, "run", dir_.path()}, "server.log", false);
+    if (!server_ || harness("wait").isEmpty())
+        return false;
+    if (kind_ == Kind::PipeWireWithoutSinks)
+        return true;
+    if (kind_ == Kind::PipeWire)
+        return startRecording();
+    return startRecording() && catchUpSink();
 }
 
 bool PrivateSoundServer::startRecording()
 {
+    if (!recorder_ && kind_ == Kind::PipeWire) {
+        // Recording once its stream is linked to the sink's monitor (PipeWire's null sink
+        // plays in real time: nothing to catch up).
+        recorder_ = spawn(kGraphRecord, {"--seconds", "300", dir_.filePath("recording.wav")},
+                          "graph-record.log", false);
+        return recorder_ && QTest::qWaitFor([&] {
+                   return run("env", {"LC_ALL=C", "pactl", "list", "source-outputs"})
+                       .value_or(QByteArray())
+                       .contains("graph-record");
+               }, 10000)
+               && (QTest::qWait(300), true);
+    }
     if (!recorder_)
         recorder_ = spawn("pacat",
                           {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
@@ -100,10 +151,14 @@ bool PrivateSoundServer::startRecording()
 void PrivateSoundServer::kill()
 {
     recorder_.reset();
-    if (server_) {
+    if (!server_)
+        return;
+    // PipeWire's processes end with the shell they run under, which must live to end them.
+    if (kind_ == Kind::PulseAudio)
         server_->kill();
-        server_->waitForFinished(5000);
-    }
+    else
+        server_->terminate();
+    server_->waitForFinished(5000);
 }
 
 void PrivateSoundServer::setHanging(bool hanging)
@@ -185,6 +240,11 @@ QByteArray PrivateSoundServer::stopRecording()
     recorder_->waitForFinished(5000);
     QByteArray samples = recorder_->readAllStandardOutput();
     recorder_.reset();
+    if (kind_ == Kind::PipeWire) {
+        QFile wav(dir_.filePath("recording.wav"));
+        constexpr int kHeaderBytes = 44;  // graph-record writes the plain header
+        samples = wav.open(QIODevice::ReadOnly) ? wav.readAll().mid(kHeaderBytes) : QByteArray();
+    }
     return samples;
 }
 

@@ -13,25 +13,32 @@
 
 namespace tavro::audio::testing {
 
-// The test's own PulseAudio server, as tests/support/private_sound_server.sh starts it:
-// one null sink, "metro_null" (48 kHz), listening on a socket in a fresh temporary
-// directory. Constructing it points this process at that socket (PULSE_SERVER) and at
+// The test's own sound server, as tests/support/private_sound_server.sh starts it: one
+// null sink, "metro_null" (48 kHz), listening on sockets in a fresh temporary directory.
+// Constructing it points this process at them (PULSE_SERVER, PIPEWIRE_RUNTIME_DIR) and at
 // private runtime, home and config directories, so nothing reaches a desktop's server
 // or files; until start() nothing listens there, which is how a test sees a machine
 // without a sound server. Every process it starts dies with the test process, even
 // when the test fails.
+//
+// PulseAudio by default; PipeWire as desktops run it (pipewire, wireplumber and
+// pipewire-pulse on a session bus of their own), recorded by graph-record at the graph's
+// positions; or a PipeWire without a sound device, as a desktop that runs PulseAudio may
+// run one beside it for screen sharing (no PulseAudio server, no sink, nothing recorded).
 class PrivateSoundServer {
 public:
-    PrivateSoundServer();
+    enum class Kind { PulseAudio, PipeWire, PipeWireWithoutSinks };
 
-    static bool installed();  // the pulseaudio, pacat and pactl programs are there
+    explicit PrivateSoundServer(Kind kind = Kind::PulseAudio);
+
+    static bool installed(Kind kind = Kind::PulseAudio);  // the server's programs are there
 
     // Starts the server (again, on the same socket), waits until it answers and starts
     // recording its null sink's monitor, mono 16-bit 48 kHz with a 10 ms latency. Once
     // it returns, the sink plays in real time: a stream plays from its start. Events are
     // processed meanwhile, so signals may arrive before it returns.
     bool start();
-    // Kills the server at once, as a crash would.
+    // Kills the server at once, as a crash would (PipeWire: all its processes).
     void kill();
     // Stops the server's process where it stands, as a server that hangs, or lets it go on.
     void setHanging(bool hanging);
@@ -57,11 +64,13 @@ public:
 
 private:
     bool catchUpSink();
+    QProcessEnvironment environment() const;
     std::optional<QByteArray> run(const QString& program, const QStringList& arguments);
     QByteArray harness(const QString& command);  // the script's answer for this server
     std::unique_ptr<QProcess> spawn(const QString& program, const QStringList& arguments,
                                     const QString& log, bool keepOutput);
 
+    Kind kind_;
     QTemporaryDir dir_;
     // QProcess kills and reaps what still runs: the recorder goes before its server.
     std::unique_ptr<QProcess> server_;

@@ -9,7 +9,10 @@
 #   pipewire    PipeWire as desktops run it: pipewire, the session manager wireplumber
 #               and pipewire-pulse (its PulseAudio server) on a session bus of their
 #               own, the sink made with pactl as a user would. PipeWire's own socket is
-#               DIR/pipewire-0 (PIPEWIRE_RUNTIME_DIR=DIR for pw-record, pw-metadata).
+#               DIR/pipewire-0 (PIPEWIRE_RUNTIME_DIR=DIR for its clients and pw-metadata).
+#   pipewire-nosink
+#               PipeWire as a desktop that runs PulseAudio may run it beside, for screen
+#               sharing: pipewire and wireplumber, no sound device, no PulseAudio server.
 #
 #   private_sound_server.sh address DIR          prints the server's address (PULSE_SERVER)
 #   private_sound_server.sh run DIR              becomes the server, in the foreground:
@@ -27,9 +30,9 @@ set -euo pipefail
 command=${1:?command}
 server=${TAVRO_SOUND_SERVER:-pulseaudio}
 case $server in
-pulseaudio | pipewire) ;;
+pulseaudio | pipewire | pipewire-nosink) ;;
 *)
-    echo "private_sound_server.sh: unknown server $server (pulseaudio or pipewire)" >&2
+    echo "private_sound_server.sh: unknown server $server (pulseaudio, pipewire or pipewire-nosink)" >&2
     exit 2 ;;
 esac
 
@@ -37,6 +40,7 @@ if [ "$command" = programs ]; then
     case $server in
     pulseaudio) echo pulseaudio pactl pacat parecord ;;
     pipewire) echo pipewire wireplumber pipewire-pulse dbus-daemon pactl pw-metadata ;;
+    pipewire-nosink) echo pipewire wireplumber dbus-daemon ;;
     esac
     exit 0
 fi
@@ -90,6 +94,11 @@ run_pipewire() {
     appears "$dir/pipewire-0" 10
     wireplumber &
     pids+=($!)
+    if [ "$server" = pipewire-nosink ]; then
+        wait -n "${pids[@]}" || true
+        echo "private_sound_server.sh: a process of the PipeWire server ended" >&2
+        exit 1
+    fi
     # The PulseAudio socket where the caller expects it, not in XDG_RUNTIME_DIR/pulse.
     sed "s|\"unix:native\"|\"$address\"|" /usr/share/pipewire/pipewire-pulse.conf \
         > "$dir/pipewire-pulse.conf"
@@ -108,8 +117,17 @@ case $command in
 address)
     echo "$address" ;;
 run)
-    "run_$server" ;;
+    "run_${server%-nosink}" ;;
 wait)
+    if [ "$server" = pipewire-nosink ]; then
+        deadline=$((SECONDS + ${3:-20}))
+        until [ -S "$dir/pipewire-0" ]; do
+            [ "$SECONDS" -lt "$deadline" ] || exit 1
+            sleep 0.01
+        done
+        echo "$dir/pipewire-0"
+        exit 0
+    fi
     # The socket appears while the server is still starting; it is ready once it names
     # metro_null its default sink. Tests wait on this while their clock runs, so it
     # polls finely.

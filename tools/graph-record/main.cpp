@@ -27,6 +27,9 @@
 namespace {
 
 constexpr int kRate = 48000;
+// At another graph rate the capture is resampled: cycle to cycle, a buffer holds a frame
+// more or less than the position moved by.
+constexpr std::int64_t kRoundingFrames = 8;
 
 struct Recorder {
     pw_main_loop* loop = nullptr;
@@ -38,6 +41,7 @@ struct Recorder {
     std::int64_t previous = -1;     // the previous cycle's position, in 48 kHz frames
     std::int64_t end = 0;           // one past the last sample written
     bool overflow = false;
+    std::int64_t rate = 0;          // the graph's latest rate
 };
 
 std::int64_t positionOf(const pw_time& time)
@@ -52,6 +56,7 @@ void onProcess(void* data)
     pw_time time{};
     pw_stream_get_time_n(r->stream, &time, sizeof time);
     const std::int64_t now = positionOf(time);
+    r->rate = time.rate.denom;
     // The buffers waiting, newest last; the newest holds the previous cycle.
     pw_buffer* waiting[16];
     int count = 0;
@@ -74,6 +79,8 @@ void onProcess(void* data)
             r->started = true;
             r->origin += at;
             at = 0;
+        } else if (std::abs(at - r->end) <= kRoundingFrames) {
+            at = r->end;  // a resampled graph's rounding, not a lost cycle
         }
         for (int i = 0; i < count; ++i) {
             const spa_data& d = waiting[i]->buffer->datas[0];
@@ -216,8 +223,9 @@ int main(int argc, char** argv)
         ++gaps;
         s = e;
     }
-    std::fprintf(stderr, "graph-record: %lld samples, %lld gaps%s\n",
+    std::fprintf(stderr, "graph-record: %lld samples, %lld gaps, graph at %lld Hz%s\n",
                  static_cast<long long>(r.end), static_cast<long long>(gaps),
+                 static_cast<long long>(r.rate),
                  r.overflow ? ", stopped at --seconds" : "");
     pw_main_loop_destroy(r.loop);
     return writeWav(out.c_str(), r.samples, r.end) ? 0 : 1;
