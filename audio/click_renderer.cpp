@@ -2,6 +2,7 @@
 
 #include "audio/click_sound.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tavro::audio {
@@ -24,6 +25,9 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
     if (frames <= 0)
         return;
     const std::int64_t end = first + frames;
+    // Frames written again are still to come: a click published for one of them is
+    // not late.
+    progress_.writtenTo = std::min(progress_.writtenTo, first);
 
     // Writes frames [from, to) of the block: the playing click, then silence.
     auto write = [&](std::int64_t from, std::int64_t to) {
@@ -46,7 +50,7 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
         if (click.frame >= end)
             break;  // a later block starts it
         std::int64_t startAt = click.frame;
-        if (click.frame < first) {
+        if (click.frame < progress_.writtenTo) {
             // Published after its frame had been written: catch up if the ear will
             // not notice, otherwise give it up for good.
             if (first - click.frame > kLateToleranceFrames) {
@@ -57,8 +61,10 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
             late_.fetch_add(1, std::memory_order_relaxed);
             startAt = first;
         }
-        write(written, startAt);
-        written = startAt;
+        // A click due in skipped frames starts there all the same: what is left of it
+        // sounds at its own frames.
+        write(written, std::max(startAt, first));
+        written = std::max(startAt, first);
         // A click still playing is cut off: the new one starts on its frame.
         progress_.playingFrom = startAt;
         progress_.playingFrames = std::int64_t{click.beeps} * kBeepFrames;
@@ -66,6 +72,7 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
         started_.fetch_add(1, std::memory_order_relaxed);
     }
     write(written, end);
+    progress_.writtenTo = end;
 }
 
 }  // namespace tavro::audio

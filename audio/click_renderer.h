@@ -20,9 +20,11 @@ public:
     }
 
     // Fills out[0..frames) with stream frames first..first+frames-1 (mono, 16 bit).
-    // Blocks come in order: `first` is at or after the frame that follows the previous
-    // block's last. Frames skipped between two blocks are never written: a click that
-    // was playing there goes on at its own frame, one due there is late or dropped.
+    // Blocks come in order. Frames skipped between two blocks are never heard (the server
+    // passed the stream by): a click that was playing there, or was due there, goes on at
+    // its own frames, its sound in the skipped frames lost. A block may also begin before
+    // the previous one ended, when the stream goes back to keep its time on a new output:
+    // those frames are written again, every click still at its own frames. No click moves.
     void render(std::int16_t* out, std::int64_t first, int frames);
 
     // Starts over for a new stream, counted from frame 0 again: nothing plays and no
@@ -31,8 +33,9 @@ public:
 
     // Counters for measurements, since construction; readable from any thread.
     std::uint64_t clicksStarted() const { return started_.load(std::memory_order_relaxed); }
-    // Clicks first seen after their frame had already been written: started at once
-    // when at most kLateToleranceFrames late, otherwise dropped.
+    // Clicks first seen after their frame had already been written (published late,
+    // not skipped): started at once when at most kLateToleranceFrames late, otherwise
+    // dropped.
     std::uint64_t clicksLate() const { return late_.load(std::memory_order_relaxed); }
     std::uint64_t clicksDropped() const { return dropped_.load(std::memory_order_relaxed); }
 
@@ -47,6 +50,9 @@ private:
         // The frame of the latest click started; a scheduled click at or before it has
         // been dealt with.
         std::int64_t lastStartedFrame = INT64_MIN;
+        // The frame after the last one written: a click before it was published late, one
+        // from it on was due in frames that were skipped or are still to come.
+        std::int64_t writtenTo = 0;
     };
 
     const ClickSchedule& schedule_;

@@ -141,8 +141,11 @@ void PipeWireRoute::connect()
         events.version = PW_VERSION_REGISTRY_EVENTS;
         events.global = [](void* self, std::uint32_t, std::uint32_t, const char* type,
                            std::uint32_t, const spa_dict* props) {
+            auto* me = static_cast<PipeWireRoute*>(self);
             if (std::strcmp(type, PW_TYPE_INTERFACE_Node) == 0 && isSink(props))
-                ++static_cast<PipeWireRoute*>(self)->sinks_;
+                ++me->sinks_;
+            else if (std::strcmp(type, PW_TYPE_INTERFACE_Link) == 0 && props)
+                me->linked(props);
         };
         return events;
     }();
@@ -162,6 +165,24 @@ void PipeWireRoute::synced()
         startStream();
     else
         arm(std::chrono::nanoseconds(1));  // a PipeWire that does not play the session's sound
+}
+
+// A link from the stream to another node than before: the stream was moved (the user's
+// choice, or a new default output). Its clock may stay the same (two outputs that one
+// device drives), so this, not the graph's position, tells of a move.
+void PipeWireRoute::linked(const spa_dict* props)
+{
+    if (!stream_)
+        return;
+    const char* from = spa_dict_lookup(props, PW_KEY_LINK_OUTPUT_NODE);
+    const char* to = spa_dict_lookup(props, PW_KEY_LINK_INPUT_NODE);
+    const std::uint32_t node = pw_stream_get_node_id(stream_);
+    if (!from || !to || node == SPA_ID_INVALID || std::strtoul(from, nullptr, 10) != node)
+        return;
+    const auto target = static_cast<std::uint32_t>(std::strtoul(to, nullptr, 10));
+    if (linkedTo_ != SPA_ID_INVALID && target != linkedTo_)
+        moved_ = true;
+    linkedTo_ = target;
 }
 
 void PipeWireRoute::startStream()
@@ -189,9 +210,12 @@ void PipeWireRoute::startStream()
         return events;
     }();
     streamId_ = feed_.beginStream();
+    linkedTo_ = SPA_ID_INVALID;
+    moved_ = false;
     placing_ = false;
     offset_ = next_ = 0;
     lastTicks_ = 0;
+    lastNowNs_ = 0;
     cycles_ = reanchors_ = 0;
     cycle_.store({});
     pw_stream_add_listener(stream_, &streamListener_, &streamEvents, this);
@@ -242,9 +266,20 @@ void PipeWireRoute::process()
     } else {
         const std::int64_t gap = first - next_;
         if (time.ticks <= lastTicks_ || gap < -kRoundingFrames) {
-            // The position stands still or went back: a new driver. Go on where we were.
-            offset_ += next_ - first;
-            first = next_;
+            // The position stands still or went back: a new driver (a move to an output
+            // with a clock of its own). Its position says nothing of the old one's, so the
+            // stream goes on from the time of the cycle: later by as long as no cycle
+            // played it (that sound is lost), or back by as much as the new cycle came
+            // before the old one's end (those frames sound again). The clicks keep
+            // their time.
+            const std::int64_t lateNs =
+                time.now - (lastNowNs_ + (next_ - lastFirst_) * 1'000'000'000 / kSampleRate);
+            const std::int64_t skipped =
+                std::max(lateNs * kSampleRate / 1'000'000'000, lastFirst_ - next_);
+            if (skipped > kRoundingFrames)
+                feed_.countUnderflow();
+            offset_ += next_ + skipped - first;
+            first = next_ + skipped;
             ++reanchors_;
         } else if (gap <= kRoundingFrames) {
             first = next_;
@@ -253,6 +288,8 @@ void PipeWireRoute::process()
         }
     }
     lastTicks_ = time.ticks;
+    lastNowNs_ = time.now;
+    lastFirst_ = first;
     feed_.render(static_cast<std::int16_t*>(data.data), first, static_cast<int>(frames));
     next_ = first + frames;
     data.chunk->offset = 0;
@@ -294,8 +331,9 @@ void PipeWireRoute::watch()
             listener_.routeStarted(attempt_, {true, streamId_, 0, at - heardFor});
         }
         feed_.publishPosition(cycle.heard, at);
-        if (cycle.reanchors != seenReanchors_) {
+        if (cycle.reanchors != seenReanchors_ || moved_) {
             seenReanchors_ = cycle.reanchors;
+            moved_ = false;
             listener_.routeMoved(attempt_);
         }
     } else if (now - (heard_ ? progressAt_ : attemptAt_) > kSilenceLimit) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 struct pw_context;
+struct spa_dict;
 struct pw_core;
 struct pw_registry;
 struct pw_stream;
@@ -61,6 +62,7 @@ private:
     // On the loop's thread, or under the loop's lock.
     void connect();
     void synced();
+    void linked(const spa_dict* props);
     void startStream();
     void watch();
     void absent(bool answered);
@@ -92,6 +94,8 @@ private:
     bool failed_ = false;        // the connection or the stream has failed
     bool heard_ = false;         // the stream has played its first cycle
     std::uint64_t streamId_ = 0;
+    std::uint32_t linkedTo_ = SPA_ID_INVALID;  // the node the stream's links lead to
+    bool moved_ = false;          // linked to another node since the last watch
     std::uint64_t seenCycles_ = 0;
     std::uint64_t seenReanchors_ = 0;
     std::chrono::steady_clock::time_point attemptAt_{};
@@ -102,6 +106,8 @@ private:
     std::int64_t offset_ = 0;    // stream frame = graph position (at 48 kHz) + offset
     std::int64_t next_ = 0;      // the frame after the last one written
     std::uint64_t lastTicks_ = 0;
+    std::int64_t lastNowNs_ = 0;  // the previous cycle's start, and its first frame
+    std::int64_t lastFirst_ = 0;
     std::uint64_t cycles_ = 0;
     std::uint64_t reanchors_ = 0;
     Seqlock<PipeWireCycle> cycle_;       // written by the data thread only

@@ -29,9 +29,8 @@ public:
     // A new stream begins at frame 0; returns its id. It plays silence until the
     // user-interface thread has cleared the schedule for it (takeStream).
     std::uint64_t beginStream();
-    // Writes frames first..first+frames-1 of the current stream. Blocks come in order; the
-    // frames between two blocks that do not meet are never heard (the server passed the
-    // stream by), and no later click moves for them.
+    // Writes frames first..first+frames-1 of the current stream (see ClickRenderer::render:
+    // frames skipped are never heard, frames written again sound again, no click moves).
     void render(std::int16_t* out, std::int64_t first, int frames);
     // `frames` of the current stream heard at `at`.
     void publishPosition(std::int64_t frames, std::chrono::steady_clock::time_point at);

@@ -159,6 +159,40 @@ TEST(ClickRenderer, AStartedClickPlaysToItsEndUnlessTheNextOneCutsItOff)
     EXPECT_EQ(renderer.clicksStarted(), 3u);
 }
 
+// A server that passes the stream by for a while skips frames: what sounded there is
+// lost, and every click, one due in the skipped frames too, keeps its own frames. Going
+// back moves none either.
+TEST(ClickRenderer, FramesSkippedOrWrittenAgainMoveNoClick)
+{
+    ClickSchedule schedule;
+    ClickRenderer renderer(schedule);
+    const std::int64_t total = 20000;
+    const std::vector<Click> clicks{{3500, 8}, {5500, 2}, {9900, 15}};
+    schedule.publish(clicks.data(), static_cast<int>(clicks.size()));
+    const std::pair<std::int64_t, std::int64_t> blocks[] = {{0, 4000}, {6000, 10000}, {10500, total}};
+    Samples got(total, 0);
+    Samples want = expectedStream(clicks, total);
+    std::int64_t heardTo = 0;
+    for (const auto& [from, to] : blocks) {
+        std::fill(want.begin() + heardTo, want.begin() + from, 0);  // never heard
+        renderer.render(got.data() + from, from, static_cast<int>(to - from));
+        heardTo = to;
+    }
+    EXPECT_EQ(firstDifference(got, want), -1);
+    EXPECT_EQ(renderer.clicksStarted(), 3u);
+    EXPECT_EQ(renderer.clicksLate() + renderer.clicksDropped(), 0u);
+
+    // The stream goes back: a click published for a frame written once is still to come
+    // in the frames written again, and sounds there at its own frame, not early.
+    const Click again{total - 300, 2};
+    schedule.publish(&again, 1);
+    Samples rewound(1000, 0);
+    renderer.render(rewound.data(), total - 500, 1000);
+    const Samples tail = expectedStream({{again.frame - (total - 500), 2}}, 1000);
+    EXPECT_EQ(firstDifference(rewound, tail), -1);
+    EXPECT_EQ(renderer.clicksLate(), 0u);
+}
+
 // A new stream counts from frame 0 again: neither the click playing nor the frames dealt
 // with in the old one may silence the first clicks of the new one.
 TEST(ClickRenderer, AfterARestartTheFramesCountFromZeroAgain)

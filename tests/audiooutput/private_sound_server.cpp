@@ -148,6 +148,8 @@ bool PrivateSoundServer::startRecording()
     return recorder_ != nullptr;
 }
 
+PrivateSoundServer::~PrivateSoundServer() { kill(); }
+
 void PrivateSoundServer::kill()
 {
     recorder_.reset();
@@ -238,14 +240,15 @@ QByteArray PrivateSoundServer::stopRecording()
         return {};
     recorder_->terminate();
     recorder_->waitForFinished(5000);
-    QByteArray samples = recorder_->readAllStandardOutput();
-    recorder_.reset();
-    if (kind_ == Kind::PipeWire) {
-        QFile wav(dir_.filePath("recording.wav"));
-        constexpr int kHeaderBytes = 44;  // graph-record writes the plain header
-        samples = wav.open(QIODevice::ReadOnly) ? wav.readAll().mid(kHeaderBytes) : QByteArray();
+    if (kind_ != Kind::PipeWire) {
+        QByteArray samples = recorder_->readAllStandardOutput();
+        recorder_.reset();
+        return samples;
     }
-    return samples;
+    recorder_.reset();
+    QFile wav(dir_.filePath("recording.wav"));
+    constexpr int kHeaderBytes = 44;  // graph-record writes the plain header
+    return wav.open(QIODevice::ReadOnly) ? wav.readAll().mid(kHeaderBytes) : QByteArray();
 }
 
 }  // namespace tavro::audio::testing

@@ -30,6 +30,7 @@ public:
     enum class Kind { PulseAudio, PipeWire, PipeWireWithoutSinks };
 
     explicit PrivateSoundServer(Kind kind = Kind::PulseAudio);
+    ~PrivateSoundServer();  // ends the server and everything it started
 
     static bool installed(Kind kind = Kind::PulseAudio);  // the server's programs are there
 

@@ -111,7 +111,10 @@ TEST_F(Form1RunTest, ABeatCountedAheadIsShownAndHeardOnItsTime)
 // once, by a notice that stops nothing.
 TEST(Form1WithoutASoundServer, ClicksWithTheBellAndSaysSoOnce)
 {
+    // Neither PulseAudio nor PipeWire there, whatever runs on this machine.
     qputenv("PULSE_SERVER", "unix:/nonexistent/tavro-test/native");
+    qputenv("PIPEWIRE_RUNTIME_DIR", "/nonexistent/tavro-test");
+    qunsetenv("PIPEWIRE_REMOTE");
     int beeps = 0;
     tavro::ui::Form1 form({.beep = [&beeps] { ++beeps; }});
     startOnTheRealClock(form);
@@ -127,6 +130,7 @@ TEST(Form1WithoutASoundServer, ClicksWithTheBellAndSaysSoOnce)
     QTest::qWait(1500);
     EXPECT_EQ(form.findChildren<QMessageBox*>("notice").size(), 1);
     qunsetenv("PULSE_SERVER");
+    qunsetenv("PIPEWIRE_RUNTIME_DIR");
 }
 
 }  // namespace

@@ -86,13 +86,14 @@ run_pipewire() {
     else
         export PIPEWIRE_DEBUG=2
     fi
-    dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" &
+    # Each dies with this shell (setpriv), also when it is killed and cannot end them.
+    setpriv --pdeathsig KILL dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" &
     pids+=($!)
     appears "$dir/bus" 10
-    pipewire &
+    setpriv --pdeathsig KILL pipewire &
     pids+=($!)
     appears "$dir/pipewire-0" 10
-    wireplumber &
+    setpriv --pdeathsig KILL wireplumber &
     pids+=($!)
     if [ "$server" = pipewire-nosink ]; then
         wait -n "${pids[@]}" || true
@@ -102,7 +103,7 @@ run_pipewire() {
     # The PulseAudio socket where the caller expects it, not in XDG_RUNTIME_DIR/pulse.
     sed "s|\"unix:native\"|\"$address\"|" /usr/share/pipewire/pipewire-pulse.conf \
         > "$dir/pipewire-pulse.conf"
-    pipewire-pulse -c "$dir/pipewire-pulse.conf" &
+    setpriv --pdeathsig KILL pipewire-pulse -c "$dir/pipewire-pulse.conf" &
     pids+=($!)
     appears "$dir/native" 10
     PULSE_SERVER=$address pactl load-module module-null-sink sink_name=metro_null rate=48000 \
