@@ -12,6 +12,7 @@
 #include <sys/prctl.h>
 
 #include <csignal>
+#include <cstring>
 
 namespace tavro::audio::testing {
 
@@ -126,12 +127,13 @@ bool PrivateSoundServer::start()
     return startRecording() && catchUpSink();
 }
 
-bool PrivateSoundServer::startRecording()
+bool PrivateSoundServer::startRecording(const QString& sink)
 {
     if (!recorder_ && kind_ == Kind::PipeWire) {
         // Recording once its stream is linked to the sink's monitor (PipeWire's null sink
         // plays in real time: nothing to catch up).
-        recorder_ = spawn(kGraphRecord, {"--seconds", "300", dir_.filePath("recording.wav")},
+        recorder_ = spawn(kGraphRecord,
+                          {"--target", sink, "--seconds", "300", dir_.filePath("recording.wav")},
                           "graph-record.log", false);
         return recorder_ && QTest::qWaitFor([&] {
                    return run("env", {"LC_ALL=C", "pactl", "list", "source-outputs"})
@@ -142,7 +144,7 @@ bool PrivateSoundServer::startRecording()
     }
     if (!recorder_)
         recorder_ = spawn("pacat",
-                          {"--record", "--raw", "-d", "metro_null.monitor", "--rate=48000",
+                          {"--record", "--raw", "-d", sink + ".monitor", "--rate=48000",
                            "--channels=1", "--format=s16le", "--latency-msec=10"},
                           "pacat.log", true);
     return recorder_ != nullptr;
@@ -249,6 +251,26 @@ QByteArray PrivateSoundServer::stopRecording()
     QFile wav(dir_.filePath("recording.wav"));
     constexpr int kHeaderBytes = 44;  // graph-record writes the plain header
     return wav.open(QIODevice::ReadOnly) ? wav.readAll().mid(kHeaderBytes) : QByteArray();
+}
+
+std::optional<PacedPipeReader::Heard> PrivateSoundServer::stopRecordingWithTimes()
+{
+    const QByteArray samples = stopRecording();
+    QFile log(dir_.filePath("graph-record.log"));
+    if (kind_ != Kind::PipeWire || !log.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    static const QRegularExpression played(QStringLiteral("sample 0 played at (\\d+) ns"));
+    QRegularExpressionMatch last;
+    for (auto it = played.globalMatch(QString::fromUtf8(log.readAll())); it.hasNext();)
+        last = it.next();
+    if (!last.hasMatch() || last.captured(1).toLongLong() == 0)
+        return std::nullopt;
+    PacedPipeReader::Heard heard;
+    heard.firstAt = std::chrono::steady_clock::time_point(
+        std::chrono::nanoseconds(last.captured(1).toLongLong()));
+    heard.samples.resize(static_cast<std::size_t>(samples.size()) / sizeof(std::int16_t));
+    std::memcpy(heard.samples.data(), samples.constData(), heard.samples.size() * sizeof(std::int16_t));
+    return heard;
 }
 
 }  // namespace tavro::audio::testing

@@ -45,8 +45,11 @@ public:
     void setHanging(bool hanging);
     // What the recorder got since it started.
     QByteArray stopRecording();
-    // Records again, if stopped, with the same settings.
-    bool startRecording();
+    // PipeWire: the same, with when each sample was played (graph-record tells when its
+    // first one was); nothing where that cannot be had.
+    std::optional<PacedPipeReader::Heard> stopRecordingWithTimes();
+    // Records again, if stopped, with the same settings: the monitor of `sink`.
+    bool startRecording(const QString& sink = QStringLiteral("metro_null"));
 
     // Runs pactl on this server: its output, or nothing when it failed.
     std::optional<QByteArray> pactl(const QStringList& arguments);

@@ -4,6 +4,7 @@
 // checked in what the outputs played, the labels against when each beat was heard.
 #include "audio/click_sound.h"
 #include "beat_watcher.h"
+#include "delayed_sink.h"
 #include "grid_comparison.h"
 #include "mainwindow/form1.h"
 #include "private_sound_server.h"
@@ -47,12 +48,9 @@ struct HeardClicks {
     std::int64_t length = 0;  // frames listened to
 };
 
-HeardClicks hear(std::initializer_list<const PacedPipeReader*> outputs)
+HeardClicks hear(const std::vector<PacedPipeReader::Heard>& each)
 {
     HeardClicks heard;
-    std::vector<PacedPipeReader::Heard> each;
-    for (const PacedPipeReader* output : outputs)
-        each.push_back(output->heard());
     heard.epoch = std::min_element(each.begin(), each.end(), [](const auto& a, const auto& b) {
                       return a.firstAt < b.firstAt;
                   })->firstAt;
@@ -68,6 +66,14 @@ HeardClicks hear(std::initializer_list<const PacedPipeReader*> outputs)
     }
     std::sort(heard.onsets.begin(), heard.onsets.end());
     return heard;
+}
+
+HeardClicks hear(std::initializer_list<const PacedPipeReader*> outputs)
+{
+    std::vector<PacedPipeReader::Heard> each;
+    for (const PacedPipeReader* output : outputs)
+        each.push_back(output->heard());
+    return hear(each);
 }
 
 // The heard clicks laid on the grid of the counted beats where most of them fit (a lost
@@ -145,10 +151,18 @@ void expectLabelsWithTheirClicks(const std::vector<double>& afterMs, const char*
 
 class WindowOutputsTest : public ::testing::Test {
 protected:
+    using Kind = PrivateSoundServer::Kind;
+
+    explicit WindowOutputsTest(Kind kind = Kind::PulseAudio)
+        : server_(kind),
+          kind_(kind)
+    {
+    }
+
     void SetUp() override
     {
-        if (!PrivateSoundServer::installed())
-            GTEST_SKIP() << "pulseaudio and pacat are not installed (scripts/install-deps.sh)";
+        if (!PrivateSoundServer::installed(kind_))
+            GTEST_SKIP() << "the sound server's programs are not installed (scripts/install-deps.sh)";
         ASSERT_TRUE(server_.start());
     }
 
@@ -268,7 +282,44 @@ protected:
         return {};
     }
 
+    // The first two beats of a run at `intervalMs`: the first heard whole (sample for
+    // sample the renderer's click) when its label changed, the second an interval later.
+    void expectFirstClicksWhole(const PacedPipeReader::Heard& heard, int intervalMs)
+    {
+        const std::vector<std::int64_t> onsets = clickOnsets(heard.samples);
+        ASSERT_GE(onsets.size(), 2u) << "clicks heard";
+        EXPECT_EQ(onsets[1] - onsets[0], intervalMs * kFramesPerMillisecond);
+        const ShownRun run = shownBeats();
+        ASSERT_FALSE(run.beats.empty());
+        EXPECT_EQ(run.beats[0].k, 1);
+        EXPECT_LT(std::abs(Ms(run.beats[0].shown.at - heard.at(onsets[0])).count()),
+                  kLabelFarOffMs);
+
+        constexpr int kBeeps = 8;
+        std::vector<std::int16_t> click(960);  // silence before, as the finder wants
+        for (std::int64_t i = 0; i < kBeeps * tavro::audio::kBeepFrames; ++i)
+            click.push_back(tavro::audio::clickSample(i, kBeeps));
+        const std::int64_t start = onsets[0] - clickOnsets(click).at(0);
+        ASSERT_GE(start, 0);
+        ASSERT_LE(start + static_cast<std::int64_t>(click.size()),
+                  static_cast<std::int64_t>(heard.samples.size()));
+        double clickEnergy = 0, heardEnergy = 0;
+        int worstDifference = 0, loudest = 0;
+        for (std::size_t i = 0; i < click.size(); ++i) {
+            const int sample = heard.samples[static_cast<std::size_t>(start) + i];
+            clickEnergy += double(click[i]) * click[i];
+            heardEnergy += double(sample) * sample;
+            worstDifference = std::max(worstDifference, std::abs(sample - click[i]));
+            loudest = std::max(loudest, std::abs(sample));
+        }
+        EXPECT_NEAR(heardEnergy / clickEnergy, 1.0, 0.01);
+        EXPECT_LT(loudest, 32767) << "clipped";
+        std::printf("first click: energy %.4f of the renderer's, samples within %d, loudest %d\n",
+                    heardEnergy / clickEnergy, worstDifference, loudest);
+    }
+
     PrivateSoundServer server_;
+    Kind kind_;
     int bells_ = 0;
     std::unique_ptr<tavro::ui::Form1> form_;
     std::unique_ptr<BeatWatcher> watcher_;
@@ -415,40 +466,78 @@ TEST_F(WindowOutputsTest, TheFirstClickOnASuspendedOutputIsHeardWhole)
     startRun({});  // the window's own settings: 60 beats per minute, 8 beeps a click
     runEventsFor(2600);
     stopRun();
+    expectFirstClicksWhole(speaker->heard(), 1000);
+}
 
-    // The first two beats, the first heard when its label changed and a second before
-    // the next.
-    const PacedPipeReader::Heard heard = speaker->heard();
-    const std::vector<std::int64_t> onsets = clickOnsets(heard.samples);
-    ASSERT_GE(onsets.size(), 2u) << "clicks heard";
-    EXPECT_EQ(onsets[1] - onsets[0], 1000 * kFramesPerMillisecond);
-    const ShownRun run = shownBeats();
-    ASSERT_FALSE(run.beats.empty());
-    EXPECT_EQ(run.beats[0].k, 1);
-    EXPECT_LT(std::abs(Ms(run.beats[0].shown.at - heard.at(onsets[0])).count()), kLabelFarOffMs);
-
-    // Sample for sample the renderer's click, from where the finder puts its onset.
-    constexpr int kBeeps = 8;
-    std::vector<std::int16_t> click(960);  // silence before, as the finder wants
-    for (std::int64_t i = 0; i < kBeeps * tavro::audio::kBeepFrames; ++i)
-        click.push_back(tavro::audio::clickSample(i, kBeeps));
-    const std::int64_t start = onsets[0] - clickOnsets(click).at(0);
-    ASSERT_GE(start, 0);
-    ASSERT_LE(start + static_cast<std::int64_t>(click.size()),
-              static_cast<std::int64_t>(heard.samples.size()));
-    double clickEnergy = 0, heardEnergy = 0;
-    int worstDifference = 0, loudest = 0;
-    for (std::size_t i = 0; i < click.size(); ++i) {
-        const int sample = heard.samples[static_cast<std::size_t>(start) + i];
-        clickEnergy += double(click[i]) * click[i];
-        heardEnergy += double(sample) * sample;
-        worstDifference = std::max(worstDifference, std::abs(sample - click[i]));
-        loudest = std::max(loudest, std::abs(sample));
+class WindowOutputsOnPipeWireTest : public WindowOutputsTest {
+protected:
+    WindowOutputsOnPipeWireTest()
+        : WindowOutputsTest(Kind::PipeWire)
+    {
     }
-    EXPECT_NEAR(heardEnergy / clickEnergy, 1.0, 0.01);
-    EXPECT_LT(loudest, 32767) << "clipped";
-    std::printf("first click: energy %.4f of the renderer's, samples within %d, loudest %d\n",
-                heardEnergy / clickEnergy, worstDifference, loudest);
+
+    // Makes `sink` the default output and records the null sink's monitor from then on
+    // (a recording would follow the default output).
+    void playOn(const QString& sink)
+    {
+        server_.stopRecording();
+        ASSERT_TRUE(setDefaultOutput(sink));
+        ASSERT_TRUE(server_.startRecording());
+    }
+
+    HeardClicks stopAndHear()
+    {
+        const std::optional<PacedPipeReader::Heard> recording = server_.stopRecordingWithTimes();
+        EXPECT_TRUE(recording) << "the recorder said when it began";
+        return recording ? hear({*recording}) : HeardClicks{};
+    }
+};
+
+// The native stream on an output that holds 200 ms of it and says so, as a wireless
+// headset's driver does: the labels change when each beat is heard there.
+TEST_F(WindowOutputsOnPipeWireTest, OnASlowOutputTheLabelsChangeWhenTheBeatIsHeard)
+{
+    DelayedSink headset("headset", std::chrono::milliseconds(200), "metro_null");
+    ASSERT_TRUE(headset.isOpen());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sinkState("headset").isEmpty(); }, 5000));
+    playOn("headset");
+    startRun(rising("250", "39"));
+    runEventsFor(6000);
+    ASSERT_EQ(sinkOfOurStream(), "headset");
+    stopRun();
+    runEventsFor(500);  // the output plays what it holds
+
+    const HeardClicks clicks = stopAndHear();
+    const BeatsHeard heard =
+        layOnGrid(clicks.onsets, clicks.length, countedBeats(), 5 * kFramesPerMillisecond);
+    EXPECT_GT(heard.comparison.matched, 25u);
+    EXPECT_LE(heard.comparison.missing, 3u) << findingsOf(heard.comparison);
+    EXPECT_LE(heard.comparison.extra, 1u) << findingsOf(heard.comparison);
+    std::printf("clicks: %zu on the grid, worst %lld frames off\n", heard.comparison.matched,
+                static_cast<long long>(heard.comparison.maxDeviation));
+    expectLabelsWithTheirClicks(labelsAfterClicks(shownBeats().beats, heard, clicks.epoch),
+                                "the clicks heard");
+}
+
+// PipeWire suspends an output idle for a while (here 1 s) and wakes it for the stream
+// that START opens; the recording starts once the stream has woken it.
+TEST_F(WindowOutputsOnPipeWireTest, TheFirstClickOnASuspendedOutputIsHeardWhole)
+{
+    // Mono, as the stream: its samples reach the recorder as they were written.
+    ASSERT_TRUE(server_.pactl({"load-module", "module-null-sink", "sink_name=speaker",
+                               "rate=48000", "channels=1", "format=s16le",
+                               "sink_properties=session.suspend-timeout-seconds=1"}));
+    server_.stopRecording();
+    ASSERT_TRUE(setDefaultOutput("speaker"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sinkState("speaker") == "SUSPENDED"; }, 15000));
+    startRun({{"startspeed", "40"}});  // the first beat 1.5 s after START
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sinkState("speaker") == "RUNNING"; }, 1000));
+    ASSERT_TRUE(server_.startRecording("speaker"));
+    runEventsFor(3500);
+    stopRun();
+    const std::optional<PacedPipeReader::Heard> heard = server_.stopRecordingWithTimes();
+    ASSERT_TRUE(heard);
+    expectFirstClicksWhole(*heard, 1500);
 }
 
 }  // namespace

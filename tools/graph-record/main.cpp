@@ -6,7 +6,9 @@
 // recorded one. A cycle the recorder itself missed leaves silence where it belongs, not a
 // shift of what follows, and is reported on standard error as
 //     recorder gap at SAMPLE: FRAMES frames
-// so that a judge can tell the recorder's losses from the player's.
+// so that a judge can tell the recorder's losses from the player's, and when sample 0 was
+// played, on the monotonic clock (the cycle's start, as the graph tells it), as
+//     graph-record: sample 0 played at NANOSECONDS ns
 //
 // A sink's monitor reaches a capture stream one cycle after the sink played it, so each
 // buffer is stamped with the previous cycle's position (stamped with its own, a change of
@@ -39,6 +41,8 @@ struct Recorder {
     bool started = false;
     std::int64_t origin = 0;        // the graph position of sample 0
     std::int64_t previous = -1;     // the previous cycle's position, in 48 kHz frames
+    std::int64_t previousNs = 0;    // and its start on the monotonic clock
+    std::int64_t firstNs = 0;       // when sample 0 was played
     std::int64_t end = 0;           // one past the last sample written
     bool overflow = false;
     std::int64_t rate = 0;          // the graph's latest rate
@@ -78,6 +82,7 @@ void onProcess(void* data)
         if (!r->started) {
             r->started = true;
             r->origin += at;
+            r->firstNs = r->previousNs - (frames - newest) * 1'000'000'000 / kRate;
             at = 0;
         } else if (std::abs(at - r->end) <= kRoundingFrames) {
             at = r->end;  // a resampled graph's rounding, not a lost cycle
@@ -107,6 +112,7 @@ void onProcess(void* data)
     for (int i = 0; i < count; ++i)
         pw_stream_queue_buffer(r->stream, waiting[i]);
     r->previous = now;
+    r->previousNs = time.now;
     if (r->overflow)
         pw_main_loop_quit(r->loop);
 }
@@ -223,6 +229,8 @@ int main(int argc, char** argv)
         ++gaps;
         s = e;
     }
+    std::fprintf(stderr, "graph-record: sample 0 played at %lld ns\n",
+                 static_cast<long long>(r.firstNs));
     std::fprintf(stderr, "graph-record: %lld samples, %lld gaps, graph at %lld Hz%s\n",
                  static_cast<long long>(r.end), static_cast<long long>(gaps),
                  static_cast<long long>(r.rate),
