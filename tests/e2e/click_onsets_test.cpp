@@ -205,43 +205,6 @@ TEST(ClickOnsets, ASlipShowsOnceAmongTheSpacings)
     EXPECT_EQ(faults[0].deviation, 970);
 }
 
-// A server cycle of 512 frames that passed the stream by moves every later click by 512
-// frames: judged again from there, the clicks are on the grid to the sample. A slip of
-// any other size stays a fault, and so does a third cycle-sized one.
-TEST(ClickOnsets, ShiftsByWholeServerCyclesAreJudgedFromWhereTheyBegin)
-{
-    auto judge = [](const std::vector<std::int64_t>& clicks, std::size_t most) {
-        const Recording recorded = record(6 * kRate, clicks);
-        const auto onsets = findOnsets(recorded.level, {});
-        ComparisonRule rule;
-        rule.recordingFrames = std::int64_t(recorded.level.size());
-        rule = bestAlignment(onsets, grid(kTrace), rule, 4);
-        rule.shifts = serverShifts(spacingFaults(onsets, grid(kTrace), rule), 512, most);
-        return std::pair(rule.shifts, compareWithGrid(onsets, grid(kTrace), rule));
-    };
-    auto moved = [](std::int64_t frames, std::size_t from) {
-        auto clicks = clicksOnGrid(30000);
-        for (std::size_t k = from; k < clicks.size(); ++k)
-            clicks[k] += frames;
-        return clicks;
-    };
-
-    const auto [shifts, result] = judge(moved(1024, 3), 2);
-    ASSERT_EQ(shifts.size(), 1u);
-    EXPECT_EQ(shifts[0].tick, 4);
-    EXPECT_EQ(shifts[0].frames, 1024);
-    EXPECT_TRUE(result.passes(0));
-    EXPECT_EQ(result.matched, 6u);
-
-    EXPECT_FALSE(judge(moved(970, 3), 2).second.passes(0));
-    EXPECT_TRUE(judge(moved(970, 3), 2).first.empty());
-
-    auto thrice = moved(512, 2);
-    thrice[3] += 512, thrice[4] += 1024, thrice[5] += 1024;  // again before beats 4 and 5
-    EXPECT_TRUE(judge(thrice, 3).second.passes(0));
-    EXPECT_FALSE(judge(thrice, 2).second.passes(0));
-}
-
 TEST(ClickOnsets, SteadyDriftIsMeasured)
 {
     std::string trace = "interval 1000\n";

@@ -56,12 +56,8 @@ Comparison compareWithGrid(const std::vector<std::int64_t>& onsets,
     std::vector<double> deviations;
     std::size_t next = 0;  // the first onset not yet taken
     bool beatsLeft = false;
-    std::size_t shift = 0;  // the first of rule.shifts not yet in force
-    std::int64_t shifted = 0;
     for (std::size_t b = 0; b < beats.size(); ++b) {
-        for (; shift < rule.shifts.size() && rule.shifts[shift].tick <= beats[b].tick; ++shift)
-            shifted += rule.shifts[shift].frames;
-        const std::int64_t at = offset + shifted + msToFrames(beats[b].ms, rule.sampleRate);
+        const std::int64_t at = offset + msToFrames(beats[b].ms, rule.sampleRate);
         if (at < rule.windowFrames)
             continue;  // before the recording began
         if (at > lastJudged) {
@@ -140,19 +136,6 @@ std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
         next = best + 1;
     }
     return faults;
-}
-
-std::vector<GridShift> serverShifts(const std::vector<Finding>& faults, std::int64_t quantum,
-                                    std::size_t most)
-{
-    std::vector<GridShift> shifts;
-    for (const Finding& fault : faults) {
-        if (shifts.size() == most)
-            break;
-        if (quantum > 0 && !fault.missing && fault.deviation != 0 && fault.deviation % quantum == 0)
-            shifts.push_back({fault.tick, fault.deviation});
-    }
-    return shifts;
 }
 
 ComparisonRule bestAlignment(const std::vector<std::int64_t>& onsets,

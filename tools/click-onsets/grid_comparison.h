@@ -9,13 +9,6 @@
 
 namespace tavro::onsets {
 
-// From beat `tick` on, the whole grid stands `frames` later (a shift the sound server
-// made: see serverShifts).
-struct GridShift {
-    std::int64_t tick = 0;
-    std::int64_t frames = 0;
-};
-
 struct ComparisonRule {
     int sampleRate = 48000;
     std::int64_t recordingFrames = 0;  // length of the recording
@@ -24,7 +17,6 @@ struct ComparisonRule {
     std::int64_t lateFrames = 48;      // deviations beyond 1 ms count as late or early
     std::size_t firstBeat = 0;         // index of the expected beat that the first onset is
     std::size_t alignOnset = 0;        // index of the onset taken as the first (earlier: extra)
-    std::vector<GridShift> shifts;     // in order of tick
 };
 
 // One thing that went wrong, for the report: an onset off the grid (`deviation` set),
@@ -99,13 +91,5 @@ ComparisonRule bestAlignment(const std::vector<std::int64_t>& onsets,
 std::vector<Finding> spacingFaults(const std::vector<std::int64_t>& onsets,
                                    const std::vector<ExpectedBeat>& beats,
                                    const ComparisonRule& rule);
-
-// The slips among `faults` (from spacingFaults) that a sound server with a fixed cycle of
-// `quantum` frames makes when one of its cycles passes a stream by: every later click
-// moved by a whole number of cycles (the program's own grid stands on whole
-// milliseconds, so a shift by one cycle of 512 frames cannot be its own). At most `most` are
-// taken (the first ones); a slip of another size is left as a fault.
-std::vector<GridShift> serverShifts(const std::vector<Finding>& faults, std::int64_t quantum,
-                                    std::size_t most);
 
 }  // namespace tavro::onsets

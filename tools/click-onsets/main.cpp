@@ -19,13 +19,9 @@ namespace {
 
 using namespace tavro::onsets;
 
-// A run with more than this many shifts by whole server cycles fails all the same.
-constexpr std::size_t kServerShiftsAllowed = 2;
-
 constexpr const char* kUsage =
     "usage: click-onsets [--tolerance SAMPLES] [--threshold LEVEL] [--silence-ms MS]\n"
     "                    [--window-ms MS] [--first-beat N] [--lost-clicks N]\n"
-    "                    [--server-quantum FRAMES]\n"
     "                    RECORDING.wav TRACE\n";
 
 struct Options {
@@ -35,7 +31,6 @@ struct Options {
     std::int64_t windowMs = 5;
     std::int64_t firstBeat = 1;
     std::int64_t lostClicks = 0;
-    std::int64_t serverQuantum = 0;
     std::vector<std::string> files;
 };
 
@@ -69,8 +64,6 @@ bool parseOptions(int argc, char** argv, Options& options)
             ok = parseNumber(value, options.firstBeat, 1);
         else if (arg == "--lost-clicks")
             ok = parseNumber(value, options.lostClicks, 0);
-        else if (arg == "--server-quantum")
-            ok = parseNumber(value, options.serverQuantum, 1);
         else if (arg == "--threshold") {
             ok = parseNumber(value, threshold, 0) && threshold < 32768;
             options.threshold = int(threshold);
@@ -132,8 +125,6 @@ int main(int argc, char** argv)
     // A stray sound or a lost click at the start must not shift the grid.
     rule = bestAlignment(onsets, beats, rule, 4);
     const std::vector<Finding> slips = spacingFaults(onsets, beats, rule);
-    // The grid is judged again beyond each shift the server made, to the sample.
-    rule.shifts = serverShifts(slips, options.serverQuantum, kServerShiftsAllowed);
     const Comparison result = compareWithGrid(onsets, beats, rule);
 
     std::printf("recording: %.3f s at %d Hz\n", double(frames) / rate, rate);
@@ -155,13 +146,6 @@ int main(int argc, char** argv)
     std::printf("shift from spacing faults: %+lld samples\n", (long long)shift);
     for (std::size_t i = 0; i < slips.size() && i < 20; ++i)
         printFinding(slips[i], rate);
-    if (options.serverQuantum > 0) {
-        std::printf("shifts by whole server cycles of %lld samples: %zu\n",
-                    (long long)options.serverQuantum, rule.shifts.size());
-        for (const GridShift& moved : rule.shifts)
-            std::printf("  from tick %lld on: %+lld samples\n", (long long)moved.tick,
-                        (long long)moved.frames);
-    }
     if (result.found == 0)
         std::puts("no click in the recording");
     if (result.gridTooShort)
