@@ -20,6 +20,8 @@ usage: bench/timing.sh [OPTIONS]
   --load                two busy loops, one per core, for the whole run
   --hogs N              N busy loops instead of two (implies --load)
   --server NAME         sound server: pulseaudio or pipewire  (default pulseaudio)
+  --route pulse         on PipeWire, the program plays through PipeWire's PulseAudio server
+                        (libpulse), as where only that server's socket can be reached
   --server-log          keep the sound server's debug log (underruns) in the run's directory
   --stall-every S       stop the whole program for 150 ms every S seconds (SIGSTOP/SIGCONT);
                         up to two clicks lost per stall are allowed, no click may move
@@ -34,7 +36,7 @@ EOF
 
 declare -A box=([length]=2 [intro]=0 [repeat]=2 [startspeed]=60 [maxspeed]=350 [linear]=5 [skip]=30)
 timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 hogs=2 stall_every=0 keep=0
-faults=0
+faults=0 route=""
 server=pulseaudio
 command_line="bench/timing.sh $*"
 while [ $# -gt 0 ]; do
@@ -51,6 +53,7 @@ while [ $# -gt 0 ]; do
         --hogs) load=1; hogs=$2 ;;
         --stall-every) stall_every=$2 ;;
         --server) server=$2 ;;
+        --route) route=$2 ;;
         --server-log) export TAVRO_SERVER_DEBUG_LOG=1; shift; continue ;;
         --keep) keep=1; shift; continue ;;
         --faults) faults=1; shift; continue ;;
@@ -65,6 +68,7 @@ esac
 case $increase in linear|skip) increase_option=inc$increase ;; *) usage ;; esac
 case $volume in high|medium|low) ;; *) usage ;; esac
 case $server in pulseaudio|pipewire) export TAVRO_SOUND_SERVER=$server ;; *) usage ;; esac
+[ -z "$route" ] || [ "$route" = pulse ] || usage
 [[ $duration =~ ^[0-9]+$ && $stopped =~ ^[0-9]+$ && $duration -ge 10 && $hogs =~ ^[1-9][0-9]*$ &&
    $stall_every =~ ^[0-9]+$ ]] ||
     usage
@@ -138,7 +142,13 @@ if [ "$load" = 1 ]; then
         nice -n 0 bash -c 'while :; do :; done' & load_pids+=($!)
     done
 fi
-start_program "$build/app/tavro-metronome"
+if [ "$route" = pulse ]; then
+    # No PipeWire socket where the program looks: it takes PipeWire's PulseAudio server.
+    mkdir -p "$session_dir/no-pipewire"
+    PIPEWIRE_RUNTIME_DIR=$session_dir/no-pipewire start_program "$build/app/tavro-metronome"
+else
+    start_program "$build/app/tavro-metronome"
+fi
 rss_start=$(resident_kib "$program_pid")
 stream_before=$(stream_open && echo yes || echo no)
 
@@ -154,6 +164,14 @@ for pid in "${load_pids[@]}"; do load_before+=("$(sample "$pid")"); done
 loadavg_start=$(cut -d ' ' -f 1-3 /proc/loadavg)
 press START
 started_at=$(now)
+# Which way the stream went: PipeWire's PulseAudio server lists its own clients' streams
+# with client.api "pipewire-pulse", the program's native stream without.
+stream_route=libpulse
+if [ "$server" = pipewire ]; then
+    wait_until 5 stream_open || true
+    LC_ALL=C pactl list sink-inputs | grep -q 'client.api = "pipewire-pulse"' ||
+        stream_route="native PipeWire stream"
+fi
 echo "running: $duration s from START; $reached" >&2
 stall_pid="" stalls=0
 if [ "$stall_every" -gt 0 ]; then
@@ -244,7 +262,7 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
     echo "== Tavro Metronome timing, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
         "commit $commit"
     echo "command: $command_line"
-    echo "sound server: $server_name, null sink metro_null"
+    echo "sound server: $server_name, null sink metro_null; the program's stream: $stream_route"
     echo "load: $([ "$load" = 1 ] && echo "$hogs busy loops, CPU$load_cpu" || echo none);" \
         "$([ "$stall_every" -gt 0 ] && echo "program stopped for 150 ms every $stall_every s;")" \
         "$([ "$faults" = 1 ] && echo "faults a third into the run (--faults);")" \
