@@ -193,7 +193,8 @@ void PipeWireRoute::startStream()
     pw_properties_setf(props, PW_KEY_APP_PROCESS_ID, "%d", static_cast<int>(getpid()));
     // No media role: WirePlumber keeps the output and volume a stream was given by its
     // role before its application, so as "Music" the metronome would share them with
-    // every music player. Without one they are kept for the program alone.
+    // every music player. Without one they are kept for the program alone, and mixers
+    // show it as the application it is.
     pw_properties_setf(props, PW_KEY_NODE_LATENCY, "%d/%d", kLatencyFrames, kSampleRate);
     stream_ = pw_stream_new(core_, "Clicks", props);
     if (!stream_)

@@ -45,11 +45,6 @@ constexpr auto kTargetBytes =
 constexpr auto kRequestBytes =
     static_cast<std::uint32_t>(kRequested.count()) * kBytesPerMillisecond;
 
-// A metronome is music to volume mixers. As an "event" its stream would be filed with
-// the notification sounds, which mixers fold into one slider instead of showing the
-// application.
-constexpr const char* kMediaRole = "music";
-
 // A connection that names the program as its desktop entry does, so that mixers show
 // its stream with the program's name and icon.
 pa_context* newNamedContext(pa_mainloop_api* api)
@@ -65,14 +60,12 @@ pa_context* newNamedContext(pa_mainloop_api* api)
     return context;
 }
 
+// No media role, as on PipeWire (see PipeWireRoute): PulseAudio too keeps a stream's output
+// and volume by its role before its application.
 pa_stream* newClickStream(pa_context* context)
 {
     const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, 1};
-    pa_proplist* properties = pa_proplist_new();
-    pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, kMediaRole);
-    pa_stream* stream = pa_stream_new_with_proplist(context, "Clicks", &spec, nullptr, properties);
-    pa_proplist_free(properties);
-    return stream;
+    return pa_stream_new(context, "Clicks", &spec, nullptr);
 }
 
 }  // namespace

@@ -45,7 +45,8 @@ fi
 
 # The control fields the tools cannot work out.
 depends=$(dpkg-deb -f "$deb" Depends)
-for wanted in "fonts-liberation | fonts-liberation2" libqt6svg6 libqt6widgets6 libpulse0; do
+for wanted in "fonts-liberation | fonts-liberation2" libqt6svg6 libqt6widgets6 libpulse0 \
+    libpipewire-0.3-0; do
     case ", $depends," in
         *", $wanted"[\ ,\(]*) ;;
         *) fail "Depends lacks $wanted: $depends" ;;
