@@ -185,6 +185,7 @@ fi
 fault_pid=""
 if [ "$faults" = 1 ]; then
     stalls=$((stalls + 2))
+    [ "$server" != pipewire ] || stalls=$((stalls + 2))
     (sleep $((duration / 3))
      stall_program 0.2; sleep 2
      stall_program 0.06; sleep 2
