@@ -93,17 +93,21 @@ void AudioOutput::routeMoved(std::uint64_t attempt)
         Qt::QueuedConnection);
 }
 
-void AudioOutput::routeAbsent(std::uint64_t attempt, bool answered)
+void AudioOutput::routeAbsent(std::uint64_t attempt, bool withoutDevices)
 {
     QMetaObject::invokeMethod(
-        this, [this, attempt, answered] { if (current(attempt)) onAbsent(answered); },
+        this, [this, attempt, withoutDevices] { if (current(attempt)) onAbsent(withoutDevices); },
         Qt::QueuedConnection);
 }
 
 void AudioOutput::routeFailed(std::uint64_t attempt, const char* reason)
 {
     QMetaObject::invokeMethod(
-        this, [this, attempt, reason] { if (current(attempt)) onFailed(QString::fromLatin1(reason)); },
+        this,
+        [this, attempt, reason] {
+            if (current(attempt))
+                onFailed(QString::fromLatin1(reason));
+        },
         Qt::QueuedConnection);
 }
 
@@ -117,17 +121,17 @@ void AudioOutput::onStarted(const PlayedPosition& frameZero)
     emit streamStarted(frameZero);
 }
 
-void AudioOutput::onAbsent(bool answered)
+void AudioOutput::onAbsent(bool withoutDevices)
 {
     if (trying_ == pipewire_.get()) {
         trying_ = pulse_.get();
-        if (answered)
+        if (withoutDevices)
             pulse_->beginBesideSilentPipeWire(attempt_);
         else
             pulse_->begin(attempt_);
         return;
     }
-    onFailed(QString::fromLatin1(answered ? route::kDoesNotPlay : route::kNoServer));
+    onFailed(QString::fromLatin1(withoutDevices ? route::kDoesNotPlay : route::kNoServer));
 }
 
 void AudioOutput::onFailed(const QString& reason)

@@ -88,14 +88,14 @@ private:
     // From a route's thread: handed over to the user-interface thread.
     void routeStarted(std::uint64_t attempt, PlayedPosition frameZero) override;
     void routeMoved(std::uint64_t attempt) override;
-    void routeAbsent(std::uint64_t attempt, bool answered) override;
+    void routeAbsent(std::uint64_t attempt, bool withoutDevices) override;
     void routeFailed(std::uint64_t attempt, const char* reason) override;
 
     // On the user-interface thread.
     void attempt();
     bool current(std::uint64_t attempt) const;
     void onStarted(const PlayedPosition& frameZero);
-    void onAbsent(bool answered);
+    void onAbsent(bool withoutDevices);
     void onFailed(const QString& reason);
 
     StreamFeed feed_;

@@ -216,7 +216,7 @@ void PipeWireRoute::startStream()
     placing_ = false;
     offset_ = next_ = 0;
     lastTicks_ = 0;
-    lastNowNs_ = 0;
+    lastNowNs_ = lastFirst_ = 0;
     cycles_ = reanchors_ = 0;
     cycle_.store({});
     pw_stream_add_listener(stream_, &streamListener_, &streamEvents, this);
@@ -311,7 +311,7 @@ void PipeWireRoute::watch()
         return;
     const Clock::time_point now = Clock::now();
     if (failed_)
-        return heard_ ? fail(kServerWentAway) : absent(synced_);
+        return heard_ ? fail(kServerWentAway) : absent(false);
     if (synced_ && sinks_ == 0)
         return absent(true);
     if (!synced_) {
@@ -339,17 +339,17 @@ void PipeWireRoute::watch()
         }
     } else if (now - (heard_ ? progressAt_ : attemptAt_) > kSilenceLimit) {
         // A stream that never played found no sink to link to: another route may do.
-        return heard_ ? fail(kStoppedPlaying) : absent(true);
+        return heard_ ? fail(kStoppedPlaying) : absent(false);
     }
     arm(heard_ ? kWatchInterval : kStartWatchInterval);
 }
 
-void PipeWireRoute::absent(bool answered)
+void PipeWireRoute::absent(bool withoutDevices)
 {
     const std::uint64_t attempt = attempt_;
     attempt_ = 0;
     endConnection();
-    listener_.routeAbsent(attempt, answered);
+    listener_.routeAbsent(attempt, withoutDevices);
 }
 
 void PipeWireRoute::fail(const char* reason)

@@ -65,7 +65,7 @@ private:
     void linked(const spa_dict* props);
     void startStream();
     void watch();
-    void absent(bool answered);
+    void absent(bool withoutDevices);
     void fail(const char* reason);
     void endConnection();
     void arm(std::chrono::nanoseconds delay);

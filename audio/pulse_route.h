@@ -36,10 +36,11 @@ public:
     ~PulseRoute() override;  // ends the connection and the loop's thread
 
     void begin(std::uint64_t attempt) override;
-    // The same, where PipeWire answered but plays no sound: a PulseAudio server of
-    // PipeWire's ("on PipeWire") then has no sound device either, and its stream would
-    // play to nothing, so it counts as absent. (Where PipeWire did not answer at all, as
-    // in a sandbox that reaches only the PulseAudio socket, its server is taken.)
+    // The same, where a PipeWire server answered with no sound device: a PulseAudio server
+    // of PipeWire's ("on PipeWire") then has none either, and its stream would play to
+    // nothing, so it counts as absent. (Where PipeWire did not answer at all, as in a
+    // sandbox that reaches only the PulseAudio socket, or its own stream failed, its
+    // PulseAudio server is taken.)
     void beginBesideSilentPipeWire(std::uint64_t attempt);
     void end() override;
 

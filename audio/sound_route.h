@@ -32,10 +32,10 @@ public:
     // The stream was moved to another output; it plays on, but the output may hold more
     // of it.
     virtual void routeMoved(std::uint64_t attempt) = 0;
-    // This server does not play the session's sound: another route may. `answered`: a
-    // server is there, but it has no sound device (no sink) or its stream never played.
-    // The connection is already ended.
-    virtual void routeAbsent(std::uint64_t attempt, bool answered) = 0;
+    // This server does not play the session's sound: another route may. `withoutDevices`:
+    // a server is there, but it has no sound device (no sink) to play to. The connection
+    // is already ended.
+    virtual void routeAbsent(std::uint64_t attempt, bool withoutDevices) = 0;
     // No stream could be opened, or the playing one failed; `reason` is for the user.
     // The connection is already ended.
     virtual void routeFailed(std::uint64_t attempt, const char* reason) = 0;

@@ -53,7 +53,8 @@ protected:
     {
         if (!PrivateSoundServer::installed(Kind::PipeWire)
             || !PrivateSoundServer::installed(Kind::PulseAudio))
-            GTEST_SKIP() << "PipeWire, PulseAudio or graph-record missing (scripts/install-deps.sh)";
+            GTEST_SKIP() << "PipeWire, PulseAudio or graph-record missing "
+                            "(scripts/install-deps.sh)";
     }
 
     // Four clicks on the stream that started last: `server` records each one at its

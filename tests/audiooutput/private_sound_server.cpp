@@ -269,7 +269,8 @@ std::optional<PacedPipeReader::Heard> PrivateSoundServer::stopRecordingWithTimes
     heard.firstAt = std::chrono::steady_clock::time_point(
         std::chrono::nanoseconds(last.captured(1).toLongLong()));
     heard.samples.resize(static_cast<std::size_t>(samples.size()) / sizeof(std::int16_t));
-    std::memcpy(heard.samples.data(), samples.constData(), heard.samples.size() * sizeof(std::int16_t));
+    std::memcpy(heard.samples.data(), samples.constData(),
+                heard.samples.size() * sizeof(std::int16_t));
     return heard;
 }
 

@@ -162,7 +162,8 @@ protected:
     void SetUp() override
     {
         if (!PrivateSoundServer::installed(kind_))
-            GTEST_SKIP() << "the sound server's programs are not installed (scripts/install-deps.sh)";
+            GTEST_SKIP() << "the sound server's programs are not installed "
+                            "(scripts/install-deps.sh)";
         ASSERT_TRUE(server_.start());
     }
 

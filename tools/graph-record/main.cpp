@@ -165,7 +165,8 @@ int main(int argc, char** argv)
     }
     if (out.empty() || seconds <= 0 || latency <= 0) {
         std::fprintf(stderr,
-                     "usage: graph-record [--target SINK] [--latency FRAMES] --seconds N OUT.wav\n");
+                     "usage: graph-record [--target SINK] [--latency FRAMES] --seconds N "
+                     "OUT.wav\n");
         return 2;
     }
     pw_init(&argc, &argv);
@@ -178,7 +179,8 @@ int main(int argc, char** argv)
     pw_loop_add_signal(loop, SIGINT, quit, &r);
     pw_loop_add_signal(loop, SIGTERM, quit, &r);
     spa_source* limit = pw_loop_add_timer(
-        loop, [](void* d, std::uint64_t) { pw_main_loop_quit(static_cast<Recorder*>(d)->loop); }, &r);
+        loop, [](void* d, std::uint64_t) { pw_main_loop_quit(static_cast<Recorder*>(d)->loop); },
+        &r);
     timespec value{seconds, 0};
     pw_loop_update_timer(loop, limit, &value, nullptr, false);
 
