@@ -66,7 +66,7 @@ struct Output {
 Output runCommand(const std::vector<std::string>& args)
 {
     std::ostringstream out, err;
-    const int status = tavro::plan::runPlanCommand(args, out, err);
+    const int status = tavro::plan::runPlanCommand(args, {out, err});
     return {status, out.str(), err.str()};
 }
 
