@@ -2,6 +2,7 @@
 
 #include "engine/number_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tavro::plan {
@@ -65,9 +66,16 @@ void writeSummary(std::ostream& out, SpeedPlan& plan)
 
 std::string clockTime(std::int64_t ms)
 {
-    const std::int64_t tenths = dividedRounded(ms, 100);
-    return printed("%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
-                   static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
+    const auto tenths = static_cast<long long>(dividedRounded(ms, 100));
+    constexpr long long kTenthsPerHour = 36'000;
+    if (tenths < kTenthsPerHour)
+        return printed("%lld:%02lld.%lld", tenths / 600, tenths / 10 % 60, tenths % 10);
+    const long long hours = tenths / kTenthsPerHour;
+    const std::string time = printed("%lld:%02lld:%02lld.%lld", hours % 24, tenths / 600 % 60,
+                                     tenths / 10 % 60, tenths % 10);
+    if (hours < 24)
+        return time;
+    return counted(double(hours / 24), "day") + ", " + time;
 }
 
 std::string realTempo(std::int32_t intervalMs)
@@ -89,12 +97,14 @@ void writeCsv(std::ostream& out, std::span<const PlanRow> rows)
 void writeTable(std::ostream& out, SpeedPlan& plan, std::span<const PlanRow> rows)
 {
     writeHeading(out, plan);
-    out << " step  speed  interval   plays    first beat          time\n";
+    // The last time is the longest: the column widens for plans of days.
+    const int timeWidth = std::max(12, int(clockTime(rows.back().startMs).size()));
+    out << printed(" step  speed  interval   plays    first beat  %*s\n", timeWidth, "time");
     for (const PlanRow& row : rows) {
-        out << printed("%5lld  %5lld  %5d ms  %6s  %12lld  %12s\n",
-                       static_cast<long long>(row.step), static_cast<long long>(row.speed),
-                       row.intervalMs, realTempo(row.intervalMs).c_str(),
-                       static_cast<long long>(row.firstBeat), clockTime(row.startMs).c_str());
+        out << printed("%5lld  %5lld  %5d ms  %6s  %12lld  %*s\n", static_cast<long long>(row.step),
+                       static_cast<long long>(row.speed), row.intervalMs,
+                       realTempo(row.intervalMs).c_str(), static_cast<long long>(row.firstBeat),
+                       timeWidth, clockTime(row.startMs).c_str());
     }
     writeSummary(out, plan);
 }

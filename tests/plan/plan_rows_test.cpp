@@ -262,7 +262,11 @@ TEST(PlanReport, TimesAndTemposRoundToTheNearestTenthHalvesToEven)
     EXPECT_EQ(clockTime(150), "0:00.2");
     EXPECT_EQ(clockTime(59'950), "1:00.0");
     EXPECT_EQ(clockTime(3'599'949), "59:59.9");
-    EXPECT_EQ(clockTime(7'260'000), "121:00.0");
+    EXPECT_EQ(clockTime(3'599'950), "1:00:00.0");
+    EXPECT_EQ(clockTime(7'260'000), "2:01:00.0");
+    EXPECT_EQ(clockTime(86'399'950), "1 day, 0:00:00.0");
+    EXPECT_EQ(clockTime(((2 * 24 + 3) * 60 + 4) * 60'000 + 5'649), "2 days, 3:04:05.6");
+    EXPECT_EQ(clockTime(18'626'966 * 60'000LL + 25'250), "12935 days, 9:26:25.2");
     EXPECT_EQ(realTempo(171), "350.9");
     EXPECT_EQ(realTempo(384), "156.2");  // 156.25
     EXPECT_EQ(realTempo(60'000), "1.0");
