@@ -50,16 +50,36 @@ void writeHeading(std::ostream& out, SpeedPlan& plan)
             << formatNumber(s.skipinc - s.linearinc) << "\n\n";
 }
 
+// "300 beats per minute (200 ms, plays 300.0)"
+std::string speedAndInterval(const std::string& speed, std::int32_t intervalMs)
+{
+    return speed + " beats per minute (" + std::to_string(intervalMs) + " ms, plays "
+           + realTempo(intervalMs) + ")";
+}
+
 void writeSummary(std::ostream& out, SpeedPlan& plan)
 {
     const PlanRow& top = plan.row(plan.rowsToMaximum() - 1);
-    out << "\nThe maximum, " << formatNumber(plan.started().maxbpm) << " beats per minute ("
-        << top.intervalMs << " ms, plays " << realTempo(top.intervalMs) << "), is reached at "
-        << clockTime(top.startMs) << " after START: step " << top.step << ", beat " << top.firstBeat
-        << ".\n";
+    out << "\nThe maximum, "
+        << speedAndInterval(formatNumber(plan.started().maxbpm), top.intervalMs)
+        << ", is reached at " << clockTime(top.startMs) << " after START: step " << top.step
+        << ", beat " << top.firstBeat << ".\n";
     out << "Its passes at that speed (" << plan.passesPerSpeed() << ") end at "
         << clockTime(plan.endMs(top)) << ", after beat " << top.firstBeat + plan.beatsPerStep() - 1
         << ".\n";
+    if (plan.started().linearmode)
+        return;  // a linear plan stays at its maximum
+    const MaximumHold hold = plan.holdAtMaximum();
+    const PlanRow& from = plan.row(hold.from);
+    out << "From step " << from.step << " on (" << clockTime(from.startMs) << " after START, beat "
+        << from.firstBeat << ") it ";
+    if (hold.alternates) {
+        const PlanRow& other = plan.row(hold.from + 1);
+        out << "alternates for good between the maximum and "
+            << speedAndInterval(std::to_string(other.speed), other.intervalMs) << ".\n";
+    } else {
+        out << "stays at the maximum.\n";
+    }
 }
 
 }  // namespace
