@@ -242,8 +242,9 @@ std::string helpText()
     line("-h, --help", "show this help");
     line("--version", "show the version");
     text += "\n"
-            "Exit status: 0 done, 1 the click track could not be written, 2 settings START\n"
-            "refuses (its message on standard error) or a bad command line.\n"
+            "Exit status: 0 done, 1 the click track or standard output could not be\n"
+            "written, 2 settings START refuses (its message on standard error) or a bad\n"
+            "command line.\n"
             "Full documentation: man tavro-plan\n";
     return text;
 }
