@@ -1,6 +1,7 @@
 #include "plan/descriptor_output.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace tavro::plan {
@@ -18,6 +19,17 @@ int writeAll(int fd, const void* bytes, std::size_t count)
         count -= static_cast<std::size_t>(written);
     }
     return 0;
+}
+
+int aboveStandardStreams(int fd)
+{
+    if (fd < 0 || fd > STDERR_FILENO)
+        return fd;
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return moved;
 }
 
 DescriptorBuffer::DescriptorBuffer(int fd)

@@ -10,6 +10,11 @@ namespace tavro::plan {
 // or the errno of the write that failed (ENOSPC for one that took no byte).
 int writeAll(int fd, const void* bytes, std::size_t count);
 
+// `fd`, moved above the descriptors of the standard streams when it took the place of
+// one the program was started without, so that nothing meant for that stream goes to
+// the file. Gives the descriptor, or -1 with errno set (`fd` is closed then).
+int aboveStandardStreams(int fd);
+
 // A stream buffer on a file descriptor that keeps the reason of its first failed write,
 // which a standard stream does not tell: a closed pipe (EPIPE) ends the program quietly,
 // any other reason is named in its message.

@@ -30,7 +30,7 @@ ReplacingFile::ReplacingFile(std::string path)
     : path_(std::move(path))
 {
     std::string name = temporaryPattern(path_);
-    fd_ = temporary_.makeFile(name);
+    fd_ = aboveStandardStreams(temporary_.makeFile(name));
     if (fd_ < 0)
         fail(errno);
     takeOverAttributes();

@@ -12,7 +12,7 @@ namespace tavro::plan {
 // Truncated, as a shell's redirection does, for a regular file met here (one behind a
 // link of /proc/self/fd that names no folder's file); a FIFO or a device ignores it.
 StreamedFile::StreamedFile(const std::string& path)
-    : fd_(open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC)),
+    : fd_(aboveStandardStreams(open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC))),
       owned_(true),
       shownName_(shellQuoted(path))
 {

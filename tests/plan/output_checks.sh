@@ -57,6 +57,13 @@ status=${PIPESTATUS[0]}
 [ "$status" -eq 1 ] && [ ! -s closed.err ] && [ -z "$(ls -A closed)" ] ||
     fail "table's reader gone: status $status, stderr $(cat closed.err), left $(ls -A closed)"
 
+# Standard output closed: an error, and the file that takes its descriptor's number gets
+# nothing meant for it (the table), so no track is left either.
+"$plan" --wav closed/track.wav --seconds 1 >&- 2> closed.err
+status=$?
+[ "$status" -eq 1 ] && grep -q "cannot write standard output" closed.err && [ -z "$(ls -A closed)" ] ||
+    fail "standard output closed: status $status, stderr $(cat closed.err), left $(ls -A closed)"
+
 # Standard output: `-` into a pipe, and refused on a terminal, where script(1) puts it.
 "$plan" "${track[@]}" --wav - | cat > piped.wav
 status=${PIPESTATUS[0]}
