@@ -71,8 +71,8 @@ bool isStandardOutput(const std::string& path)
 {
     struct stat named {
     }, open{};
-    return stat(path.c_str(), &named) == 0 && fstat(STDOUT_FILENO, &open) == 0
-           && sameFile(named, open);
+    return stat(path.c_str(), &named) == 0 && !S_ISCHR(named.st_mode)
+           && fstat(STDOUT_FILENO, &open) == 0 && sameFile(named, open);
 }
 
 std::unique_ptr<TrackOutput> openStandardOutput()

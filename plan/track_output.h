@@ -38,8 +38,9 @@ public:
 // through (a StreamedFile).
 std::unique_ptr<TrackOutput> openTrackFile(const std::string& path);  // throws FileError
 
-// Whether `path` names the file that is open as standard output: /dev/stdout, or the
-// file that standard output was redirected to.
+// Whether `path` names the pipe or the file that is open as standard output: /dev/stdout,
+// or the file that standard output was redirected to. A device takes two writers as it
+// takes one (/dev/null), or is a terminal, which shows both: it does not count.
 bool isStandardOutput(const std::string& path);
 
 // Standard output, written straight through; refused when it is a terminal.

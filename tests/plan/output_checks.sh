@@ -73,9 +73,17 @@ if command -v script > /dev/null; then
     status=$?
     [ "$status" -eq 1 ] && grep -q "is a terminal" terminal.out ||
         fail "--wav - on a terminal: status $status, $(head -c 200 terminal.out | cat -v)"
+    # A write made long by a slow reader shows its progress line on a terminal...
+    script -qec "'$plan' --wav - --seconds 600 | (sleep 1.2; cat > /dev/null)" /dev/null \
+        > progress.out
+    grep -q "writing standard output: 100%" progress.out ||
+        fail "no progress line on a terminal: $(head -c 200 progress.out | cat -v)"
 else
-    echo "skipped: --wav - on a terminal (no script command)"
+    echo "skipped: --wav - and the progress line on a terminal (no script command)"
 fi
+# ...and none in a log file.
+"$plan" --wav - --seconds 600 2> progress.log | (sleep 1.2; cat > /dev/null)
+[ ! -s progress.log ] || fail "progress line in a log file: $(head -c 200 progress.log | cat -v)"
 
 # Device nodes are written, not replaced: a copy of /dev/null takes the track, a copy of
 # /dev/full refuses it (status 1), and both stay character devices.
