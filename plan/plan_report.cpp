@@ -59,7 +59,7 @@ std::string speedAndInterval(const std::string& speed, std::int32_t intervalMs)
 
 void writeSummary(std::ostream& out, SpeedPlan& plan)
 {
-    const PlanRow& top = plan.row(plan.rowsToMaximum() - 1);
+    const PlanRow top = plan.row(plan.rowsToMaximum() - 1);  // copies: rows are added below
     out << "\nThe maximum, "
         << speedAndInterval(formatNumber(plan.started().maxbpm), top.intervalMs)
         << ", is reached at " << clockTime(top.startMs) << " after START: step " << top.step
@@ -70,11 +70,11 @@ void writeSummary(std::ostream& out, SpeedPlan& plan)
     if (plan.started().linearmode)
         return;  // a linear plan stays at its maximum
     const MaximumHold hold = plan.holdAtMaximum();
-    const PlanRow& from = plan.row(hold.from);
+    const PlanRow from = plan.row(hold.from);
     out << "From step " << from.step << " on (" << clockTime(from.startMs) << " after START, beat "
         << from.firstBeat << ") it ";
     if (hold.alternates) {
-        const PlanRow& other = plan.row(hold.from + 1);
+        const PlanRow other = plan.row(hold.from + 1);
         out << "alternates for good between the maximum and "
             << speedAndInterval(std::to_string(other.speed), other.intervalMs) << ".\n";
     } else {

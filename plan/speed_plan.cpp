@@ -131,7 +131,7 @@ void SpeedPlan::addRow()
     programs_.push_back({s.baserate, s.stepbpm, s.linearmode ? 0 : s.stepphase});
 }
 
-const SpeedPlan::TempoProgram& SpeedPlan::programAfter(std::size_t index)
+SpeedPlan::TempoProgram SpeedPlan::programAfter(std::size_t index)
 {
     row(index);
     return programs_[index];
@@ -162,15 +162,17 @@ MaximumHold SpeedPlan::holdAtMaximum()
         if (++after - first > kRowLimit)
             throw std::logic_error("the plan never repeats at its maximum");
     }
-    // Rows before may follow the same pattern already; it begins at the maximum.
+    // Rows before may follow the same pattern already; it begins at the maximum. (Every
+    // row up to `after + 3` is known by now.)
+    const auto interval = [this](std::size_t index) { return rows_[index].intervalMs; };
     std::size_t from = after + 1;
-    while (from > first && row(from - 1).intervalMs == row(from + 1).intervalMs)
+    while (from > first && interval(from - 1) == interval(from + 1))
         --from;
-    if (row(from).intervalMs != maximumInterval_)
+    if (interval(from) != maximumInterval_)
         ++from;
-    if (row(from).intervalMs != maximumInterval_)
+    if (interval(from) != maximumInterval_)
         throw std::logic_error("the plan repeats below its maximum");
-    return {from, row(from + 1).intervalMs != maximumInterval_};
+    return {from, interval(from + 1) != maximumInterval_};
 }
 
 }  // namespace tavro::plan

@@ -76,7 +76,7 @@ private:
     };
 
     void addRow();
-    const TempoProgram& programAfter(std::size_t index);
+    TempoProgram programAfter(std::size_t index);
 
     EngineRun start_;
     std::optional<EngineRun> steps_;  // the same speeds with the shortest pass, once each
