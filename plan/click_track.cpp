@@ -85,7 +85,7 @@ void BeatFrames::advance()
     }
 }
 
-void writeClickTrack(SpeedPlan& plan, int beeps, std::int64_t frames, ReplacingFile& file,
+void writeClickTrack(SpeedPlan& plan, int beeps, std::int64_t frames, TrackOutput& file,
                      const std::function<void(std::int64_t)>& progress)
 {
     const std::vector<unsigned char> header = wavHeader(frames);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "plan/replacing_file.h"
 #include "plan/speed_plan.h"
+#include "plan/track_output.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,8 +27,9 @@ private:
 
 // Writes the run's click track as a WAV file (PCM, 16-bit, mono, 48 kHz) of `frames`
 // frames to `file`: the clicks of `beeps` beeps each, as the program sounds them, and
-// silence between them. Calls `progress` with the frames written so far.
-void writeClickTrack(SpeedPlan& plan, int beeps, std::int64_t frames, ReplacingFile& file,
+// silence between them. The header comes first and is exact, so that a reader of a pipe
+// has a complete WAV file. Calls `progress` with the frames written so far.
+void writeClickTrack(SpeedPlan& plan, int beeps, std::int64_t frames, TrackOutput& file,
                      const std::function<void(std::int64_t)>& progress);
 
 // The longest track a WAV file can hold: its sizes are 32-bit numbers of bytes.

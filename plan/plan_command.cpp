@@ -3,14 +3,18 @@
 #include "audio/click_schedule.h"
 #include "generated/project_info.h"
 #include "plan/click_track.h"
+#include "plan/descriptor_output.h"
 #include "plan/plan_options.h"
 #include "plan/plan_report.h"
-#include "plan/replacing_file.h"
+#include "plan/shell_quoting.h"
 #include "plan/speed_plan.h"
+#include "plan/track_output.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace tavro::plan {
 
@@ -20,12 +24,13 @@ constexpr int kDone = 0;
 constexpr int kNotWritten = 1;
 constexpr int kRefused = 2;  // by START, or a bad command line
 
-// "writing FILE: 42%" on one line of `err`, rewritten in place, once writing has taken
-// longer than a second; shorter writes show nothing.
+// "writing FILE: 42%" on one line of a terminal, rewritten in place, once writing has
+// taken longer than a second; shorter writes show nothing, and neither does a log file.
 class ProgressLine {
 public:
-    ProgressLine(std::ostream& err, std::string file, std::int64_t total)
-        : err_(err),
+    ProgressLine(const Console& console, std::string file, std::int64_t total)
+        : err_(console.err),
+          onTerminal_(console.errIsTerminal),
           file_(std::move(file)),
           total_(total)
     {
@@ -34,7 +39,8 @@ public:
     void update(std::int64_t done)
     {
         const auto now = Clock::now();
-        if (now - began_ < std::chrono::seconds(1) || now - shown_ < std::chrono::milliseconds(200))
+        if (!onTerminal_ || now - began_ < std::chrono::seconds(1)
+            || now - shown_ < std::chrono::milliseconds(200))
             return;
         shown_ = now;
         err_ << "\rwriting " << file_ << ": " << done * 100 / total_ << '%' << std::flush;
@@ -51,6 +57,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     std::ostream& err_;
+    bool onTerminal_;
     std::string file_;
     std::int64_t total_;
     Clock::time_point began_ = Clock::now();
@@ -71,21 +78,44 @@ int refused(std::ostream& err, std::string message)
     return kRefused;
 }
 
-int writeTrack(SpeedPlan& plan, const std::string& path, std::int64_t frames, std::ostream& err)
+// A failed write, said on `err`; but a reader that closed standard output has had all it
+// wanted (`tavro-plan --wav - | head -c 44`), which the status alone says, as cat does.
+int notWritten(std::ostream& err, const FileError& error, bool toStandardOutput)
 {
-    ProgressLine progress(err, path, frames);
+    if (!toStandardOutput || error.error() != EPIPE)
+        err << "tavro-plan: " << error.what() << '\n';
+    return kNotWritten;
+}
+
+// Flushes `out`, the table, CSV or help; a failure is an error of its own.
+int flushed(std::ostream& out, std::ostream& err)
+{
+    if (out.flush())
+        return kDone;
+    const int error = DescriptorBuffer::errorOf(out);
+    return notWritten(err,
+                      error ? FileError(kStandardOutputName, error)
+                            : FileError("cannot write " + std::string(kStandardOutputName)),
+                      true);
+}
+
+int writeTrack(SpeedPlan& plan, TrackOutput& track, std::int64_t frames, const PlanOptions& options,
+               bool toStandardOutput, const Console& console)
+{
+    ProgressLine progress(console,
+                          options.wavToStandardOutput() ? kStandardOutputName
+                                                        : shellQuoted(*options.wavPath),
+                          frames);
     std::int64_t written = 0;
     try {
-        ReplacingFile file(path);
-        writeClickTrack(plan, plan.started().beepcount, frames, file, [&](std::int64_t done) {
+        writeClickTrack(plan, plan.started().beepcount, frames, track, [&](std::int64_t done) {
             written = done;
             progress.update(done);
         });
-        file.commit();
+        track.commit();
     } catch (const FileError& error) {
         progress.end(written);
-        err << "tavro-plan: " << error.what() << '\n';
-        return kNotWritten;
+        return notWritten(console.err, error, toStandardOutput);
     }
     progress.end(written);
     return kDone;
@@ -93,19 +123,22 @@ int writeTrack(SpeedPlan& plan, const std::string& path, std::int64_t frames, st
 
 }  // namespace
 
-int runPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int runPlanCommand(const std::vector<std::string>& args, const Console& console)
 {
+    std::ostream& out = console.out;
+    std::ostream& err = console.err;
     const ParsedOptions parsed = parseOptions(args);
     if (!parsed.error.empty())
         return usageError(err, parsed.error);
     const PlanOptions& options = parsed.options;
-    if (options.help) {
-        out << helpText();
-        return kDone;
-    }
-    if (options.version) {
-        out << "tavro-plan " << project::kVersion << '\n';
-        return kDone;
+    // The click track on standard output leaves out the table, which would spoil it.
+    const bool trackOnStandardOutput =
+        options.wavPath && (options.wavToStandardOutput() || isStandardOutput(*options.wavPath));
+    if (options.csv && trackOnStandardOutput)
+        return usageError(err, "--csv and the click track would both write standard output");
+    if (options.help || options.version) {
+        out << (options.help ? helpText() : "tavro-plan " + std::string(project::kVersion) + "\n");
+        return flushed(out, err);
     }
 
     SpeedPlan plan(options.settings);
@@ -125,15 +158,27 @@ int runPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     const std::int64_t frames =
         options.wavFrames.value_or(untilLastRowEnds * audio::kFramesPerMillisecond);
 
-    if (options.csv)
-        writeCsv(out, rows);
-    else
-        writeTable(out, plan, rows);
-    if (!out.flush()) {
-        err << "tavro-plan: cannot write standard output\n";
-        return kNotWritten;
+    // Opened before the table is written: a track that cannot be written at all is an
+    // error before any output.
+    std::unique_ptr<TrackOutput> track;
+    if (options.wavPath) {
+        try {
+            track = options.wavToStandardOutput() ? openStandardOutput()
+                                                  : openTrackFile(*options.wavPath);
+        } catch (const FileError& error) {
+            return notWritten(err, error, trackOnStandardOutput);
+        }
     }
-    return options.wavPath ? writeTrack(plan, *options.wavPath, frames, err) : kDone;
+    if (!trackOnStandardOutput) {
+        if (options.csv)
+            writeCsv(out, rows);
+        else
+            writeTable(out, plan, rows);
+        if (const int status = flushed(out, err); status != kDone)
+            return status;
+    }
+    return track ? writeTrack(plan, *track, frames, options, trackOnStandardOutput, console)
+                 : kDone;
 }
 
 }  // namespace tavro::plan

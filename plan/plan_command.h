@@ -6,8 +6,16 @@
 
 namespace tavro::plan {
 
-// The whole program but main(): `args` without the program's name; the table or CSV
-// goes to `out`, messages and the progress line to `err`. Gives the exit status.
-int runPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Where the command writes: the table or CSV to `out`, messages to `err`, and, when `err`
+// is a terminal, the progress of a long write there too.
+struct Console {
+    std::ostream& out;
+    std::ostream& err;
+    bool errIsTerminal = false;
+};
+
+// The whole program but main(): `args` without the program's name. Gives the exit status.
+// `--wav -` writes the click track to the program's standard output itself, not to `out`.
+int runPlanCommand(const std::vector<std::string>& args, const Console& console);
 
 }  // namespace tavro::plan

@@ -1,6 +1,7 @@
 #include "plan/plan_options.h"
 
 #include "audio/click_schedule.h"
+#include "plan/shell_quoting.h"
 
 #include <array>
 #include <charconv>
@@ -118,6 +119,14 @@ private:
     std::string take(PlanOptions& options)
     {
         std::string_view arg = args_[next_++];
+        if (optionsEnded_ || !arg.starts_with("-") || arg == "-")
+            return "unexpected argument " + shellQuoted(arg);
+        if (arg == "--") {
+            optionsEnded_ = true;
+            return "";
+        }
+        if (arg == "-h")
+            arg = "--help";
         std::optional<std::string_view> inlineValue;
         if (const auto equals = arg.find('='); arg.starts_with("--") && equals != arg.npos) {
             inlineValue = arg.substr(equals + 1);
@@ -131,16 +140,14 @@ private:
                                : options.version) = true;
             return "";
         }
-        if (!arg.starts_with("--"))
-            return "unexpected argument '" + std::string(arg) + "'";
         if (!isValued(arg))
-            return "unknown option '" + std::string(arg) + "'";
+            return "unknown option " + shellQuoted(arg);
         if (!inlineValue && next_ == args_.size())
             return "option '" + std::string(arg) + "' needs a value";
         const std::string_view value =
             inlineValue ? *inlineValue : std::string_view(args_[next_++]);
         if (!apply(arg, value, options))
-            return "bad value '" + std::string(value) + "' for " + std::string(arg) + expected(arg);
+            return "bad value " + shellQuoted(value) + " for " + std::string(arg) + expected(arg);
         return "";
     }
 
@@ -193,6 +200,7 @@ private:
 
     const std::vector<std::string>& args_;
     std::size_t next_ = 0;
+    bool optionsEnded_ = false;  // by `--`
 };
 
 }  // namespace
@@ -228,13 +236,15 @@ std::string helpText()
     text += "\nOutput:\n";
     line("--steps N", "exactly N rows, else up to the maximum");
     line("--csv", "the rows as CSV instead of the table");
-    line("--wav FILE", "write the click track (WAV, 16-bit mono, 48 kHz)");
+    line("--wav FILE", "write the click track (WAV, 16-bit mono, 48 kHz);");
+    line("", "FILE - is standard output, instead of the table");
     line("--seconds S", "its length, else until the last row's passes end");
-    line("--help", "show this help");
+    line("-h, --help", "show this help");
     line("--version", "show the version");
     text += "\n"
-            "Exit status: 0 done, 1 the click track could not be written, 2 settings START\n"
-            "refuses (its message on standard error) or a bad command line.\n"
+            "Exit status: 0 done, 1 the click track or standard output could not be\n"
+            "written, 2 settings START refuses (its message on standard error) or a bad\n"
+            "command line.\n"
             "Full documentation: man tavro-plan\n";
     return text;
 }

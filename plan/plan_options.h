@@ -18,6 +18,9 @@ struct PlanOptions {
     std::optional<std::int64_t> wavFrames;  // its length, from --seconds
     bool help = false;
     bool version = false;
+
+    // `--wav -`: the click track goes to standard output.
+    bool wavToStandardOutput() const { return wavPath == "-"; }
 };
 
 inline constexpr std::int64_t kMaxSteps = 1'000'000;
@@ -31,7 +34,8 @@ struct ParsedOptions {
 };
 
 // `args` without the program's name. Each settings option takes the text as a user
-// would type it into that box, whatever it is; `--name=value` works as `--name value`.
+// would type it into that box, whatever it is; `--name=value` works as `--name value`;
+// `--` ends the options (and the command takes no other arguments).
 ParsedOptions parseOptions(const std::vector<std::string>& args);
 
 // The short form of the manual page, with the defaults filled in.

@@ -2,6 +2,7 @@
 
 #include "engine/number_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tavro::plan {
@@ -49,25 +50,52 @@ void writeHeading(std::ostream& out, SpeedPlan& plan)
             << formatNumber(s.skipinc - s.linearinc) << "\n\n";
 }
 
+// "300 beats per minute (200 ms, plays 300.0)"
+std::string speedAndInterval(const std::string& speed, std::int32_t intervalMs)
+{
+    return speed + " beats per minute (" + std::to_string(intervalMs) + " ms, plays "
+           + realTempo(intervalMs) + ")";
+}
+
 void writeSummary(std::ostream& out, SpeedPlan& plan)
 {
-    const PlanRow& top = plan.row(plan.rowsToMaximum() - 1);
-    out << "\nThe maximum, " << formatNumber(plan.started().maxbpm) << " beats per minute ("
-        << top.intervalMs << " ms, plays " << realTempo(top.intervalMs) << "), is reached at "
-        << clockTime(top.startMs) << " after START: step " << top.step << ", beat " << top.firstBeat
-        << ".\n";
+    const PlanRow top = plan.row(plan.rowsToMaximum() - 1);  // copies: rows are added below
+    out << "\nThe maximum, "
+        << speedAndInterval(formatNumber(plan.started().maxbpm), top.intervalMs)
+        << ", is reached at " << clockTime(top.startMs) << " after START: step " << top.step
+        << ", beat " << top.firstBeat << ".\n";
     out << "Its passes at that speed (" << plan.passesPerSpeed() << ") end at "
         << clockTime(plan.endMs(top)) << ", after beat " << top.firstBeat + plan.beatsPerStep() - 1
         << ".\n";
+    if (plan.started().linearmode)
+        return;  // a linear plan stays at its maximum
+    const MaximumHold hold = plan.holdAtMaximum();
+    const PlanRow from = plan.row(hold.from);
+    out << "From step " << from.step << " on (" << clockTime(from.startMs) << " after START, beat "
+        << from.firstBeat << ") it ";
+    if (hold.alternates) {
+        const PlanRow other = plan.row(hold.from + 1);
+        out << "alternates for good between the maximum and "
+            << speedAndInterval(std::to_string(other.speed), other.intervalMs) << ".\n";
+    } else {
+        out << "stays at the maximum.\n";
+    }
 }
 
 }  // namespace
 
 std::string clockTime(std::int64_t ms)
 {
-    const std::int64_t tenths = dividedRounded(ms, 100);
-    return printed("%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
-                   static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
+    const auto tenths = static_cast<long long>(dividedRounded(ms, 100));
+    constexpr long long kTenthsPerHour = 36'000;
+    if (tenths < kTenthsPerHour)
+        return printed("%lld:%02lld.%lld", tenths / 600, tenths / 10 % 60, tenths % 10);
+    const long long hours = tenths / kTenthsPerHour;
+    const std::string time = printed("%lld:%02lld:%02lld.%lld", hours % 24, tenths / 600 % 60,
+                                     tenths / 10 % 60, tenths % 10);
+    if (hours < 24)
+        return time;
+    return counted(double(hours / 24), "day") + ", " + time;
 }
 
 std::string realTempo(std::int32_t intervalMs)
@@ -89,12 +117,14 @@ void writeCsv(std::ostream& out, std::span<const PlanRow> rows)
 void writeTable(std::ostream& out, SpeedPlan& plan, std::span<const PlanRow> rows)
 {
     writeHeading(out, plan);
-    out << " step  speed  interval   plays    first beat          time\n";
+    // The last time is the longest: the column widens for plans of days.
+    const int timeWidth = std::max(12, int(clockTime(rows.back().startMs).size()));
+    out << printed(" step  speed  interval   plays    first beat  %*s\n", timeWidth, "time");
     for (const PlanRow& row : rows) {
-        out << printed("%5lld  %5lld  %5d ms  %6s  %12lld  %12s\n",
-                       static_cast<long long>(row.step), static_cast<long long>(row.speed),
-                       row.intervalMs, realTempo(row.intervalMs).c_str(),
-                       static_cast<long long>(row.firstBeat), clockTime(row.startMs).c_str());
+        out << printed("%5lld  %5lld  %5d ms  %6s  %12lld  %*s\n", static_cast<long long>(row.step),
+                       static_cast<long long>(row.speed), row.intervalMs,
+                       realTempo(row.intervalMs).c_str(), static_cast<long long>(row.firstBeat),
+                       timeWidth, clockTime(row.startMs).c_str());
     }
     writeSummary(out, plan);
 }

@@ -9,8 +9,9 @@
 
 namespace tavro::plan {
 
-// A time in milliseconds as minutes, seconds and tenths (m:ss.s); the minutes go on
-// past 59. Tenths to the nearest, halves to the even neighbour.
+// A time in milliseconds as minutes, seconds and tenths (m:ss.s), from an hour on with
+// the hours (h:mm:ss.s), and from a day on with the days ("2 days, 3:04:05.6"). Tenths
+// to the nearest, halves to the even neighbour.
 std::string clockTime(std::int64_t ms);
 
 // The tempo a whole-millisecond interval really plays, 60000 / interval, to one decimal

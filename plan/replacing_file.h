@@ -1,40 +1,34 @@
 #pragma once
 
-#include <cstddef>
-#include <stdexcept>
+#include "plan/removal_on_signals.h"
+#include "plan/track_output.h"
+
 #include <string>
 
 namespace tavro::plan {
 
-// Why a file could not be written; what() names the file and the reason.
-class FileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // A file written whole or not at all: the bytes go to a hidden temporary file in the same
-// folder, which takes the file's name only when every byte is written. Until then the
-// temporary file is removed on any failure, on destruction, and on SIGINT, SIGTERM or
-// SIGHUP; going over the file size limit is a failure, not the end of the program.
-// One at a time per program.
-class ReplacingFile {
+// folder, which takes the file's name only when every byte is written and on disk. It
+// takes over the mode of the file it replaces, and its owner and group where the user
+// may give them; a new file gets the usual permissions. Until then the temporary file is
+// removed on any failure, on destruction, and by every signal that ends the program (see
+// RemovalOnSignals). The rename gives the name a new file: other names of the old one
+// (hard links) keep the old content. One at a time per program.
+class ReplacingFile final : public TrackOutput {
 public:
     explicit ReplacingFile(std::string path);  // throws FileError
-    ~ReplacingFile();
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
+    ~ReplacingFile() override;
 
-    void write(const void* bytes, std::size_t count);  // throws FileError
-    void commit();                                     // throws FileError
+    void write(const void* bytes, std::size_t count) override;
+    void commit() override;
 
 private:
+    void takeOverAttributes();
     [[noreturn]] void fail(int error);
-    void discard();
 
     std::string path_;
-    std::string temporary_;
+    RemovalOnSignals temporary_;
     int fd_ = -1;
-    bool watching_ = false;  // the signals above are caught
 };
 
 }  // namespace tavro::plan

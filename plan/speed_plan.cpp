@@ -21,6 +21,17 @@ namespace tavro::plan {
 //   played with the shortest pass and one pass per speed, two beats a step.
 //
 // The tests hold these rows to the engine ticked beat by beat.
+//
+// How a run goes on at its maximum follows from the tempo program after each step: the
+// base rate, the step and the skip phase (a linear run never reads its phase, which then
+// only counts the steps). The skip count is left out: it is read only after a skip that
+// lands exactly on the maximum, to set the step that follows, -skip + linear x count,
+// which grows with the count; once the cap holds such a step at the maximum, it holds
+// every later, larger one. So when the programs after two steps in a row are those
+// after the two steps before, the steps that follow repeat two by two, for good: the
+// speed stays at the maximum, or it alternates between the maximum and one speed below
+// it. A skip plan gets there soon after the maximum: its returns after exact landings
+// shrink by the linear increase until the speed stays on the maximum.
 
 namespace {
 
@@ -116,6 +127,14 @@ void SpeedPlan::addRow()
     }
     next.speed = wholeNumber(run.speedShown());
     rows_.push_back(next);
+    const MetronomeState& s = run.state();
+    programs_.push_back({s.baserate, s.stepbpm, s.linearmode ? 0 : s.stepphase});
+}
+
+SpeedPlan::TempoProgram SpeedPlan::programAfter(std::size_t index)
+{
+    row(index);
+    return programs_[index];
 }
 
 std::size_t SpeedPlan::rowsToMaximum()
@@ -130,6 +149,30 @@ std::size_t SpeedPlan::rowsToMaximum()
 std::int64_t SpeedPlan::endMs(const PlanRow& row) const
 {
     return row.startMs + beatsPerStep() * row.intervalMs;
+}
+
+MaximumHold SpeedPlan::holdAtMaximum()
+{
+    const std::size_t first = rowsToMaximum() - 1;
+    // The steps after rows `after` and `after + 1` are those after the two rows before:
+    // the rows from `after + 1` on repeat two by two.
+    std::size_t after = first;
+    while (!(programAfter(after + 3) == programAfter(after + 1)
+             && programAfter(after + 2) == programAfter(after))) {
+        if (++after - first > kRowLimit)
+            throw std::logic_error("the plan never repeats at its maximum");
+    }
+    // Rows before may follow the same pattern already; it begins at the maximum. (Every
+    // row up to `after + 3` is known by now.)
+    const auto interval = [this](std::size_t index) { return rows_[index].intervalMs; };
+    std::size_t from = after + 1;
+    while (from > first && interval(from - 1) == interval(from + 1))
+        --from;
+    if (interval(from) != maximumInterval_)
+        ++from;
+    if (interval(from) != maximumInterval_)
+        throw std::logic_error("the plan repeats below its maximum");
+    return {from, interval(from + 1) != maximumInterval_};
 }
 
 }  // namespace tavro::plan

@@ -25,6 +25,14 @@ struct PlanRow {
     bool operator==(const PlanRow&) const = default;
 };
 
+// How a run goes on once at its maximum: from row `from` (an index; a row at the maximum)
+// on, it stays at the maximum, or it alternates for good between the maximum and the
+// speed of row `from + 1`.
+struct MaximumHold {
+    std::size_t from = 0;
+    bool alternates = false;
+};
+
 // The speed steps of a run, as the engine's ticks give them, without ticking each of the
 // run's beats (the longest plan has over a billion).
 //
@@ -56,9 +64,19 @@ public:
     std::size_t rowsToMaximum();
     // When the passes of `row` end: the time of the next step's first beat.
     std::int64_t endMs(const PlanRow& row) const;
+    // How the run goes on from its first row at the maximum (see speed_plan.cpp).
+    MaximumHold holdAtMaximum();
 
 private:
+    // What decides the steps after a row: the tempo program as that row's step left it,
+    // but for the skip count (see holdAtMaximum()).
+    struct TempoProgram {
+        double baserate = 0, stepbpm = 0, stepphase = 0;
+        bool operator==(const TempoProgram&) const = default;
+    };
+
     void addRow();
+    TempoProgram programAfter(std::size_t index);
 
     EngineRun start_;
     std::optional<EngineRun> steps_;  // the same speeds with the shortest pass, once each
@@ -67,6 +85,7 @@ private:
     std::int64_t passesPerSpeed_ = 0;
     std::int32_t maximumInterval_ = 0;
     std::vector<PlanRow> rows_;
+    std::vector<TempoProgram> programs_;  // one for each row
 };
 
 }  // namespace tavro::plan

@@ -57,11 +57,43 @@ foreach(args IN ITEMS "--bogus" "stray" "--time;5/4" "--increase;fast" "--volume
   endif()
 endforeach()
 
-# --help is the short form of the manual page: the same options, status 0.
+# A value or name that holds control characters is shown escaped: an escape sequence
+# typed by mistake never reaches the terminal. (fail() reads its text as CMake code, so
+# the backslashes in the messages are doubled for it.)
+string(ASCII 27 escape)
+string(ASCII 7 bell)
+run_plan(--time "${escape}]0;x${bell}${escape}[2J")
+string(FIND "${err}" [[tavro-plan: bad value $'\033]0;x\a\033[2J' for --time]] at)
+string(REPLACE "\\" "\\\\" err "${err}")
+if(NOT status EQUAL 2 OR err MATCHES "${escape}" OR NOT at EQUAL 0)
+  fail("escape sequence in a value: status ${status}, stderr '${err}'")
+endif()
+run_plan(--wav "${WORK}/no such folder/two\nlines.wav")
+string(FIND "${err}" [[/no such folder/two\nlines.wav': No such file or directory]] at)
+string(REPLACE "\\" "\\\\" err "${err}")
+if(NOT status EQUAL 1 OR NOT err MATCHES "^tavro-plan: cannot write [$]'" OR at LESS 0)
+  fail("control character in a file name: status ${status}, stderr '${err}'")
+endif()
+
+# `--` ends the options; the command takes no arguments after it either.
+run_plan(--steps 1 --)
+if(NOT status EQUAL 0 OR NOT out MATCHES "step  speed")
+  fail("--: status ${status}, stderr '${err}'")
+endif()
+run_plan(-- --csv)
+if(NOT status EQUAL 2 OR NOT err MATCHES "unexpected argument '--csv'")
+  fail("-- --csv: status ${status}, stderr '${err}'")
+endif()
+
+# --help is the short form of the manual page: the same options, status 0; -h is --help.
 run_plan(--help)
 set(help "${out}")
 if(NOT status EQUAL 0 OR NOT err STREQUAL "")
   fail("--help: status ${status}, stderr '${err}'")
+endif()
+run_plan(-h)
+if(NOT status EQUAL 0 OR NOT out STREQUAL help)
+  fail("-h: status ${status}, stderr '${err}'")
 endif()
 file(READ "${MANPAGE}" manual)
 string(REPLACE "\\-" "-" manual "${manual}")
@@ -105,19 +137,25 @@ if(NOT status EQUAL 0 OR NOT size EQUAL 96044 OR NOT left STREQUAL "${full}/trac
   fail("one second of track: status ${status}, ${size} bytes, folder holds ${left}")
 endif()
 
-# Stopped while writing: the temporary file goes too.
-execute_process(COMMAND timeout -s TERM 0.5 "${PLAN}" --csv --wav "${full}/long.wav" --seconds 43200
-                RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
-file(GLOB left LIST_DIRECTORIES true "${full}/*")
-if(NOT status EQUAL 124 OR NOT left STREQUAL "${full}/track.wav")
-  fail("stopped while writing: status ${status}, folder holds ${left}")
-endif()
+# Stopped while writing, by the signals of an administrator and of a user's scripts: the
+# temporary file goes too.
+foreach(signal TERM USR1)
+  execute_process(COMMAND timeout -s ${signal} 0.5 "${PLAN}" --csv --wav "${full}/long.wav"
+                          --seconds 43200
+                  RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+  file(GLOB left LIST_DIRECTORIES true "${full}/*")
+  if(NOT status EQUAL 124 OR NOT left STREQUAL "${full}/track.wav")
+    fail("stopped by SIG${signal} while writing: status ${status}, folder holds ${left}")
+  endif()
+endforeach()
 
-# Standard output that cannot be written is an error too.
-execute_process(COMMAND "${PLAN}" --csv OUTPUT_FILE /dev/full RESULT_VARIABLE status
-                ERROR_VARIABLE err)
-if(NOT status EQUAL 1 OR NOT err MATCHES "standard output")
-  fail("full standard output: status ${status}, stderr '${err}'")
-endif()
+# Standard output that cannot be written is an error too, for the table as for --help.
+foreach(args IN ITEMS "--csv" "--help" "--version")
+  execute_process(COMMAND "${PLAN}" ${args} OUTPUT_FILE /dev/full RESULT_VARIABLE status
+                  ERROR_VARIABLE err)
+  if(NOT status EQUAL 1 OR NOT err MATCHES "standard output: No space left on device")
+    fail("${args} to a full standard output: status ${status}, stderr '${err}'")
+  endif()
+endforeach()
 
 end_checks("tavro-plan")

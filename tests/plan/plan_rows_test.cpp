@@ -5,6 +5,7 @@
 #include "plan/plan_command.h"
 #include "plan/plan_report.h"
 
+#include "tests/support/inexact_maxima.h"
 #include "trace_quote.h"
 #include "trace_runner.h"
 
@@ -14,7 +15,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -66,7 +69,7 @@ struct Output {
 Output runCommand(const std::vector<std::string>& args)
 {
     std::ostringstream out, err;
-    const int status = tavro::plan::runPlanCommand(args, out, err);
+    const int status = tavro::plan::runPlanCommand(args, {out, err});
     return {status, out.str(), err.str()};
 }
 
@@ -262,7 +265,11 @@ TEST(PlanReport, TimesAndTemposRoundToTheNearestTenthHalvesToEven)
     EXPECT_EQ(clockTime(150), "0:00.2");
     EXPECT_EQ(clockTime(59'950), "1:00.0");
     EXPECT_EQ(clockTime(3'599'949), "59:59.9");
-    EXPECT_EQ(clockTime(7'260'000), "121:00.0");
+    EXPECT_EQ(clockTime(3'599'950), "1:00:00.0");
+    EXPECT_EQ(clockTime(7'260'000), "2:01:00.0");
+    EXPECT_EQ(clockTime(86'399'950), "1 day, 0:00:00.0");
+    EXPECT_EQ(clockTime(((2 * 24 + 3) * 60 + 4) * 60'000 + 5'649), "2 days, 3:04:05.6");
+    EXPECT_EQ(clockTime(18'626'966 * 60'000LL + 25'250), "12935 days, 9:26:25.2");
     EXPECT_EQ(realTempo(171), "350.9");
     EXPECT_EQ(realTempo(384), "156.2");  // 156.25
     EXPECT_EQ(realTempo(60'000), "1.0");
@@ -286,6 +293,70 @@ TEST(PlanReport, TheSummaryNamesTheRowAtTheMaximumAndTheEndOfItsPasses)
                   + ", after beat " + std::to_string(top.firstBeat + beatsPerStep - 1) + "."),
               std::string::npos)
         << table.out;
+}
+
+// What the summary says of a skip plan's course at its maximum: the step from which it
+// stays there, or from which it alternates with one lower speed for good.
+struct Hold {
+    std::int64_t step = 0;
+    std::optional<std::int64_t> otherSpeed;
+};
+
+Hold summaryHold(const Plan& plan)
+{
+    const Output table = runCommand(commandLine(plan));
+    std::smatch found;
+    const std::regex sentence(
+        "From step ([0-9]+) on \\([^)]*\\) it (stays at the maximum|alternates "
+        "for good between the maximum and ([0-9]+) beats per minute)");
+    EXPECT_TRUE(std::regex_search(table.out, found, sentence)) << table.out;
+    Hold hold;
+    if (!found.empty()) {
+        hold.step = std::stoll(found[1]);
+        if (found[3].matched)
+            hold.otherSpeed = std::stoll(found[3]);
+    }
+    return hold;
+}
+
+// For every maximum, against the engine ticked beat by beat ten steps past the step
+// named: from that step on the speed follows the pattern named, the step before does not
+// begin it yet; and the plan alternates for good exactly where the capped step cannot
+// land on the maximum.
+TEST(PlanReport, ASkipPlanSaysHowItGoesOnAtTheMaximum)
+{
+    const auto& inexact = tavro::test::kInexactMaxima;
+    for (int max = 60; max <= 350; ++max) {
+        const Plan plan{{{"length", "1"},
+                         {"intro", "1"},
+                         {"repeat", "2"},
+                         {"startspeed", "30"},
+                         {"maxspeed", std::to_string(max)},
+                         {"linear", "7"},
+                         {"skip", "40"}},
+                        "2/4",
+                        "skip"};
+        SCOPED_TRACE("maximum " + std::to_string(max));
+        const Hold hold = summaryHold(plan);
+        ASSERT_GT(hold.step, 0);
+        EXPECT_EQ(hold.otherSpeed.has_value(),
+                  std::find(inexact.begin(), inexact.end(), max) != inexact.end());
+        const std::vector<Row> toMaximum = csvRows(plan);
+        const std::int64_t top = toMaximum.back().speed;
+        const auto speedAt = [&](std::int64_t step) {
+            return (step - hold.step) % 2 == 0 ? top : hold.otherSpeed.value_or(top);
+        };
+        constexpr std::int64_t kBeatsPerStep = 8;
+        const std::vector<Row> traced = tracedRows(plan, kBeatsPerStep * (hold.step + 10) + 1);
+        ASSERT_GE(std::int64_t(traced.size()), hold.step + 10);
+        for (std::int64_t step = hold.step; step < hold.step + 10; ++step)
+            EXPECT_EQ(traced[step - 1].speed, speedAt(step)) << "step " << step;
+        if (hold.step > toMaximum.back().step) {
+            EXPECT_FALSE(traced[hold.step - 2].speed == speedAt(hold.step - 1)
+                         && traced[hold.step - 3].speed == speedAt(hold.step - 2))
+                << "the pattern begins before step " << hold.step;
+        }
+    }
 }
 
 }  // namespace

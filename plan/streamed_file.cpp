@@ -1,0 +1,52 @@
+#include "plan/streamed_file.h"
+
+#include "plan/descriptor_output.h"
+#include "plan/shell_quoting.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tavro::plan {
+
+// Truncated, as a shell's redirection does, for a regular file met here (one behind a
+// link of /proc/self/fd that names no folder's file); a FIFO or a device ignores it.
+StreamedFile::StreamedFile(const std::string& path)
+    : fd_(aboveStandardStreams(open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC))),
+      owned_(true),
+      shownName_(shellQuoted(path))
+{
+    if (fd_ < 0)
+        throw FileError(shownName_, errno);
+}
+
+StreamedFile::StreamedFile(int fd, std::string shownName)
+    : fd_(fd),
+      owned_(false),
+      shownName_(std::move(shownName))
+{
+}
+
+StreamedFile::~StreamedFile()
+{
+    if (owned_ && fd_ >= 0)
+        close(fd_);
+}
+
+void StreamedFile::write(const void* bytes, std::size_t count)
+{
+    if (const int error = writeAll(fd_, bytes, count))
+        throw FileError(shownName_, error);
+}
+
+void StreamedFile::commit()
+{
+    if (!owned_)
+        return;
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0)
+        throw FileError(shownName_, errno);
+}
+
+}  // namespace tavro::plan
