@@ -4,6 +4,7 @@
 #include "generated/project_info.h"
 #include "private_sound_server.h"
 #include "recorded_clicks.h"
+#include "watched_output.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,27 +22,11 @@
 namespace tavro::audio {
 namespace {
 
-using testing::clickOnsets;
-using testing::PrivateSoundServer;
+using namespace testing;
 
 // Generous bounds on calls that must return at once: they catch a wait on the audio
 // thread or on the sound library, not a slow machine.
 constexpr qint64 kReturnsAtOnceMs = 500;
-
-// Gaps that no 20 ms block divides: the clicks fall inside blocks.
-constexpr std::array<std::int64_t, 3> kGaps{8231, 9600, 12345};
-
-PlayedPosition positionOf(const QSignalSpy& spy, int i)
-{
-    return spy.at(i).at(0).value<PlayedPosition>();
-}
-
-// An output with its two signals watched.
-struct WatchedOutput {
-    AudioOutput output;
-    QSignalSpy started{&output, &AudioOutput::streamStarted};
-    QSignalSpy unavailable{&output, &AudioOutput::streamUnavailable};
-};
 
 class AudioOutputTest : public ::testing::Test {
 protected:
@@ -51,59 +36,12 @@ protected:
             GTEST_SKIP() << "pulseaudio and pacat are not installed (scripts/install-deps.sh)";
     }
 
-    // Kills the server, waits `outageMs` and starts it again: the output tells of the
-    // outage once and starts a new stream, counted from frame 0.
-    void outage(WatchedOutput& w, int outageMs)
-    {
-        const int told = w.unavailable.count(), streams = w.started.count();
-        server_.kill();
-        ASSERT_TRUE(w.unavailable.wait(3000));
-        EXPECT_FALSE(w.output.playedPosition().valid);
-        QTest::qWait(outageMs);
-        QElapsedTimer sinceBack;  // from before the server's start: an upper bound
-        sinceBack.start();
-        ASSERT_TRUE(server_.start());
-        // A bound for a stuck retry, not the resume time: that one goes into the record.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.started.count() > streams; }, 6000));
-        RecordProperty("resumed_after_ms", static_cast<int>(sinceBack.elapsed()));
-        EXPECT_EQ(w.unavailable.count(), told + 1);
-        EXPECT_GT(positionOf(w.started, streams).stream, positionOf(w.started, streams - 1).stream);
-        EXPECT_EQ(positionOf(w.started, streams).frames, 0);
-    }
-
-    // Four clicks scheduled on the stream that started last: the recording holds each one
-    // at its exact frame, none late or dropped, and the played position keeps to the
-    // steady clock at the stream's rate.
+    // The clicks at their frames, and no more written ahead than the stream's buffer
+    // (plus what a timing report's age hides).
     void playsClicksAtTheirFrames(WatchedOutput& w)
     {
-        std::array<Click, 4> clicks{};
-        clicks[0] = {w.output.framesWritten() + 150 * kFramesPerMillisecond, 1};
-        for (std::size_t i = 0; i < kGaps.size(); ++i)
-            clicks[i + 1] = {clicks[i].frame + kGaps[i], static_cast<int>(i % 2) + 1};
-        w.output.schedule().publish(clicks.data(), static_cast<int>(clicks.size()));
-        const std::int64_t heardAll =
-            clicks.back().frame + 2 * kBeepFrames + 100 * kFramesPerMillisecond;
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return w.output.playedPosition().frames > heardAll; }, 5000));
-
-        const PlayedPosition zero = positionOf(w.started, w.started.count() - 1);
-        const PlayedPosition position = w.output.playedPosition();
-        EXPECT_EQ(position.stream, zero.stream);
-        // No more is written ahead than the buffer holds (plus what a report's age hides):
-        // the beats are counted only that far ahead.
-        EXPECT_LT(w.output.framesWritten() - position.frames,
-                  (PulseRoute::kBuffered.count() + 20) * kFramesPerMillisecond);
-        const double clockMs =
-            std::chrono::duration<double, std::milli>(position.at - zero.at).count();
-        EXPECT_NEAR(clockMs, static_cast<double>(position.frames) / kFramesPerMillisecond, 25.0);
-
-        const std::vector<std::int64_t> onsets = clickOnsets(server_.stopRecording());
-        ASSERT_EQ(onsets.size(), clicks.size());
-        for (std::size_t i = 0; i < kGaps.size(); ++i)
-            EXPECT_EQ(onsets[i + 1] - onsets[i], kGaps[i]) << "gap " << i;
-        const AudioOutput::ClickCounters counters = w.output.clickCounters();
-        EXPECT_EQ(counters.started, clicks.size());
-        EXPECT_EQ(counters.late + counters.dropped, 0u);
+        expectClicksAtTheirFrames(w, server_, 0,
+                                  (PulseRoute::kBuffered.count() + 20) * kFramesPerMillisecond);
     }
 
     PrivateSoundServer server_;
@@ -165,14 +103,9 @@ TEST_F(AudioOutputTest, NamesItselfAsItsDesktopEntryDoes)
     ASSERT_TRUE(w.started.wait(5000));
     const std::vector<PrivateSoundServer::Stream> streams = server_.streamsOfThisProcess();
     ASSERT_EQ(streams.size(), 1u);
-    std::map<QString, QString> properties = streams[0].properties;
+    expectNamedAsItsDesktopEntry(streams[0]);
     const QString name = QString::fromUtf8(project::kAppName.data(), project::kAppName.size());
     const QString id = QString::fromUtf8(project::kAppId.data(), project::kAppId.size());
-    EXPECT_EQ(properties["application.name"], name);
-    EXPECT_EQ(properties["application.id"], id);
-    EXPECT_EQ(properties["application.icon_name"], id);
-    // Remembered by its own id, not by a role it would share with every music player.
-    EXPECT_EQ(properties.count("media.role"), 0u);
 
     QFile entry(QStringLiteral(TAVRO_PACKAGING_DIR "/%1.desktop").arg(id));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -221,7 +154,7 @@ TEST_F(AudioOutputTest, ServerKilledAndBackGivesANewStreamFromFrameZero)
         WatchedOutput w;
         w.output.open();
         ASSERT_TRUE(w.started.wait(5000));
-        ASSERT_NO_FATAL_FAILURE(outage(w, 300));
+        ASSERT_NO_FATAL_FAILURE(expectOutage(w, server_, 300));
         ASSERT_TRUE(QTest::qWaitFor([&] { return w.output.playedPosition().frames > 0; }, 2000));
         EXPECT_LT(w.output.playedPosition().frames, 2 * kSampleRate);  // counted from the new start
         call_.start();
@@ -237,9 +170,9 @@ TEST_F(AudioOutputTest, ServerBackAfterFiveSecondsPlaysAgainOnTheGrid)
     WatchedOutput w;
     w.output.open();
     ASSERT_TRUE(w.started.wait(5000));
-    ASSERT_NO_FATAL_FAILURE(outage(w, 5000));
+    ASSERT_NO_FATAL_FAILURE(expectOutage(w, server_, 5000));
     ASSERT_NO_FATAL_FAILURE(playsClicksAtTheirFrames(w));
-    outage(w, 0);
+    expectOutage(w, server_, 0);
 }
 
 // A server that stops answering: the output leaves it at once, playing or connecting;

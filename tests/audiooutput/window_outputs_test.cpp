@@ -283,6 +283,21 @@ protected:
         return {};
     }
 
+    // The clicks of a run of six seconds or so on the grid of its counted beats, within
+    // 5 ms (a beat the busy machine counted too late starts a little late), a few of the
+    // first lost or late while the stream starts.
+    BeatsHeard expectClicksOnTheGrid(const HeardClicks& clicks) const
+    {
+        const BeatsHeard heard =
+            layOnGrid(clicks.onsets, clicks.length, countedBeats(), 5 * kFramesPerMillisecond);
+        EXPECT_GT(heard.comparison.matched, 25u);
+        EXPECT_LE(heard.comparison.missing, 3u) << findingsOf(heard.comparison);
+        EXPECT_LE(heard.comparison.extra, 1u) << findingsOf(heard.comparison);
+        std::printf("clicks: %zu on the grid, worst %lld frames off\n", heard.comparison.matched,
+                    static_cast<long long>(heard.comparison.maxDeviation));
+        return heard;
+    }
+
     // The first two beats of a run at `intervalMs`: the first heard whole (sample for
     // sample the renderer's click) when its label changed, the second an interval later.
     void expectFirstClicksWhole(const PacedPipeReader::Heard& heard, int intervalMs)
@@ -432,13 +447,7 @@ TEST_F(WindowOutputsTest, OnASlowOutputTheLabelsChangeWhenTheBeatIsHeard)
     // machine counted too late starts a few milliseconds late; without the lookahead that
     // the slow output needs, every click would come 20 ms late or not at all.
     const HeardClicks clicks = hear({headset.get()});
-    const BeatsHeard heard =
-        layOnGrid(clicks.onsets, clicks.length, countedBeats(), 5 * kFramesPerMillisecond);
-    EXPECT_GT(heard.comparison.matched, 25u);
-    EXPECT_LE(heard.comparison.missing, 3u) << findingsOf(heard.comparison);
-    EXPECT_LE(heard.comparison.extra, 1u) << findingsOf(heard.comparison);
-    std::printf("clicks: %zu on the grid, worst %lld frames off\n", heard.comparison.matched,
-                static_cast<long long>(heard.comparison.maxDeviation));
+    const BeatsHeard heard = expectClicksOnTheGrid(clicks);
 
     // Each label changes when its click is heard, by the recording and by the window's
     // own clock of the heard sound (never before the beat on it).
@@ -509,13 +518,7 @@ TEST_F(WindowOutputsOnPipeWireTest, OnASlowOutputTheLabelsChangeWhenTheBeatIsHea
     runEventsFor(500);  // the output plays what it holds
 
     const HeardClicks clicks = stopAndHear();
-    const BeatsHeard heard =
-        layOnGrid(clicks.onsets, clicks.length, countedBeats(), 5 * kFramesPerMillisecond);
-    EXPECT_GT(heard.comparison.matched, 25u);
-    EXPECT_LE(heard.comparison.missing, 3u) << findingsOf(heard.comparison);
-    EXPECT_LE(heard.comparison.extra, 1u) << findingsOf(heard.comparison);
-    std::printf("clicks: %zu on the grid, worst %lld frames off\n", heard.comparison.matched,
-                static_cast<long long>(heard.comparison.maxDeviation));
+    const BeatsHeard heard = expectClicksOnTheGrid(clicks);
     expectLabelsWithTheirClicks(labelsAfterClicks(shownBeats().beats, heard, clicks.epoch),
                                 "the clicks heard");
 }
