@@ -147,10 +147,13 @@ start_program() {
 # longer than its sound stream's buffer.
 stall_program() { kill -STOP "$program_pid"; sleep "${1:-0.15}"; kill -CONT "$program_pid"; }
 
-# Whether the program has ended (a child that has ended stays a zombie until waited for).
+# Whether the program has ended (a child that has ended stays a zombie until the shell
+# reaps it, which it may do at any moment: a stat file that is gone by the time it is read
+# is an ended program too).
 program_ended() {
-    [ ! -e "/proc/$program_pid" ] ||
-        [ "$(awk '{ sub(/^.*\) /, ""); print $1 }' "/proc/$program_pid/stat")" = Z ]
+    local state
+    state=$(awk '{ sub(/^.*\) /, ""); print $1 }' "/proc/$program_pid/stat" 2>/dev/null) || return 0
+    [ -z "$state" ] || [ "$state" = Z ]
 }
 
 # Clicks at a point of the client area, in pixels.
