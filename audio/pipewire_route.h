@@ -47,9 +47,11 @@ struct PipeWireCycle {
 // without locks, allocation or calls to Qt.
 class PipeWireRoute final : public SoundRoute {
 public:
-    // What the stream asks of the graph's cycle: the clicks are placed ahead, so a
-    // shorter cycle would only make every program on the machine wake more often.
-    static constexpr int kLatencyFrames = 1024;
+    // What the stream asks of the graph's cycle: the longest PipeWire runs by default
+    // (clock.max-quantum). The clicks are placed ahead, so a shorter cycle would only make
+    // every program on the machine wake more often; a program that needs a shorter one
+    // gets it, and the stream follows. Never locked.
+    static constexpr int kLatencyFrames = 2048;
 
     PipeWireRoute(StreamFeed& feed, RouteListener& listener);
     ~PipeWireRoute() override;

@@ -54,20 +54,25 @@ DelayedSink::DelayedSink(const std::string& name, std::chrono::milliseconds late
         eventsWith([](void* side) { static_cast<Side*>(side)->owner->give(); });
 
     // One node group: both streams follow one driver, so they see the same positions.
+    // Their cycle may be as long as the graph's longest (its default clock.max-quantum):
+    // a sink stream that asks for less holds another part of a cycle more than it says,
+    // once the graph runs longer cycles.
     const std::string group = "tavro-test-" + name;
+    constexpr const char* kLatency = "2048/48000";
     pw_thread_loop_lock(loop_);
     sink_.stream = pw_stream_new_simple(
         pw_thread_loop_get_loop(loop_), name.c_str(),
         pw_properties_new(PW_KEY_MEDIA_CLASS, "Audio/Sink", PW_KEY_NODE_NAME, name.c_str(),
                           PW_KEY_NODE_DESCRIPTION, name.c_str(), PW_KEY_NODE_GROUP, group.c_str(),
-                          PW_KEY_NODE_LINK_GROUP, group.c_str(), nullptr),
+                          PW_KEY_NODE_LINK_GROUP, group.c_str(), PW_KEY_NODE_LATENCY, kLatency,
+                          nullptr),
         &sinkEvents, &sink_);
     playback_.stream = pw_stream_new_simple(
         pw_thread_loop_get_loop(loop_), (name + " out").c_str(),
         pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
                           PW_KEY_TARGET_OBJECT, into.c_str(), PW_KEY_NODE_DONT_RECONNECT, "true",
                           PW_KEY_NODE_GROUP, group.c_str(), PW_KEY_NODE_LINK_GROUP, group.c_str(),
-                          nullptr),
+                          PW_KEY_NODE_LATENCY, kLatency, nullptr),
         &playbackEvents, &playback_);
     std::uint8_t buffer[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);

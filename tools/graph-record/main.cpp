@@ -1,5 +1,7 @@
 // graph-record [--target SINK] [--latency FRAMES] --seconds N OUT.wav
 //
+// --latency is the cycle it asks of the graph (default 2048 frames, the longest the graph
+// runs by default): a recorder must not make the graph it measures run shorter cycles.
 // Records the monitor of a PipeWire sink (mono, 16 bit, 48 kHz) until SIGINT or SIGTERM,
 // or N seconds, and writes it to OUT.wav with every captured buffer at its place on the
 // graph's clock: sample i of the file is what the sink played i frames after the first
@@ -151,7 +153,7 @@ bool writeWav(const char* path, const std::vector<std::int16_t>& samples, std::i
 int main(int argc, char** argv)
 {
     std::string target = "metro_null", out;
-    long seconds = 0, latency = 1024;
+    long seconds = 0, latency = 2048;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--target" && i + 1 < argc)
