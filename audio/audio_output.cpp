@@ -64,6 +64,8 @@ PlayedPosition AudioOutput::playedPosition() const
 
 std::int64_t AudioOutput::framesWritten() const { return feed_.framesWritten(); }
 
+std::int64_t AudioOutput::framesDue() const { return feed_.framesDue(); }
+
 AudioOutput::Route AudioOutput::route() const { return route_; }
 
 AudioOutput::ClickCounters AudioOutput::clickCounters() const { return feed_.clickCounters(); }

@@ -61,6 +61,10 @@ public:
     // position by what the server and the output hold (more on an output with a long
     // latency of its own: a wireless headset).
     std::int64_t framesWritten() const;
+    // What the stream will have written before a click published now can be seen: the
+    // frames written, and on PipeWire the coming cycle's, which is written whole at the
+    // cycle's start. A beat is counted at least that far ahead of being heard.
+    std::int64_t framesDue() const;
 
     // The route of the stream that plays (None while none does).
     Route route() const;

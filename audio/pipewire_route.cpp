@@ -291,7 +291,9 @@ void PipeWireRoute::process()
     lastTicks_ = time.ticks;
     lastNowNs_ = time.now;
     lastFirst_ = first;
-    feed_.render(static_cast<std::int16_t*>(data.data), first, static_cast<int>(frames));
+    // The next cycle, as long as this one, is written at its start.
+    feed_.render(static_cast<std::int16_t*>(data.data), first, static_cast<int>(frames),
+                 static_cast<int>(frames));
     next_ = first + frames;
     data.chunk->offset = 0;
     data.chunk->stride = sizeof(std::int16_t);

@@ -8,16 +8,18 @@ std::uint64_t StreamFeed::beginStream()
 {
     renderer_.restart();
     framesWritten_.store(0, std::memory_order_relaxed);
+    framesDue_.store(0, std::memory_order_relaxed);
     return streams_.fetch_add(1, std::memory_order_acq_rel) + 1;
 }
 
-void StreamFeed::render(std::int16_t* out, std::int64_t first, int frames)
+void StreamFeed::render(std::int16_t* out, std::int64_t first, int frames, int coming)
 {
     if (scheduleStream_.load(std::memory_order_acquire) == streams_.load(std::memory_order_relaxed))
         renderer_.render(out, first, frames);
     else
         std::fill_n(out, frames, std::int16_t{0});
     framesWritten_.store(first + frames, std::memory_order_relaxed);
+    framesDue_.store(first + frames + coming, std::memory_order_relaxed);
 }
 
 void StreamFeed::publishPosition(std::int64_t frames, std::chrono::steady_clock::time_point at)
@@ -28,6 +30,7 @@ void StreamFeed::publishPosition(std::int64_t frames, std::chrono::steady_clock:
 void StreamFeed::endStream()
 {
     framesWritten_.store(0, std::memory_order_relaxed);
+    framesDue_.store(0, std::memory_order_relaxed);
     position_.store({});
 }
 

@@ -31,7 +31,9 @@ public:
     std::uint64_t beginStream();
     // Writes frames first..first+frames-1 of the current stream (see ClickRenderer::render:
     // frames skipped are never heard, frames written again sound again, no click moves).
-    void render(std::int16_t* out, std::int64_t first, int frames);
+    // `coming`: the frames the stream writes whole at its next call, before a click
+    // published meanwhile could be seen (PipeWire's next cycle).
+    void render(std::int16_t* out, std::int64_t first, int frames, int coming = 0);
     // `frames` of the current stream heard at `at`.
     void publishPosition(std::int64_t frames, std::chrono::steady_clock::time_point at);
     void countUnderflow() { underflows_.fetch_add(1, std::memory_order_relaxed); }
@@ -49,6 +51,7 @@ public:
     // Any thread.
     PlayedPosition playedPosition() const { return position_.load(); }
     std::int64_t framesWritten() const { return framesWritten_.load(std::memory_order_relaxed); }
+    std::int64_t framesDue() const { return framesDue_.load(std::memory_order_relaxed); }
     ClickCounters clickCounters() const;
     std::uint64_t underflows() const { return underflows_.load(std::memory_order_relaxed); }
 
@@ -60,6 +63,7 @@ private:
     std::atomic<std::uint64_t> scheduleStream_{0};
     Seqlock<PlayedPosition> position_;  // one writer at a time: the current stream's
     std::atomic<std::int64_t> framesWritten_{0};
+    std::atomic<std::int64_t> framesDue_{0};  // written, and the coming block
     std::atomic<std::uint64_t> underflows_{0};
 };
 

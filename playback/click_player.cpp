@@ -14,7 +14,8 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Once a stream plays, each beat is counted as far ahead as the stream is written, plus a
+// Once a stream plays, each beat is counted as far ahead as the stream is due to be
+// written before it could see the click (AudioOutput::framesDue), plus a
 // margin: the user interface takes a moment to count a beat and publish its click.
 constexpr milliseconds kShortestLookahead{70};
 constexpr milliseconds kLookaheadMargin{30};
@@ -132,7 +133,7 @@ milliseconds ClickPlayer::lookahead() const
         std::chrono::steady_clock::now() - heard.at);
     const std::int64_t heardNow =
         heard.frames + since.count() * audio::kFramesPerMillisecond / 1000;
-    const std::int64_t held = audio_->framesWritten() - heardNow;
+    const std::int64_t held = audio_->framesDue() - heardNow;
     const milliseconds heldFor{(held + audio::kFramesPerMillisecond - 1)
                                / audio::kFramesPerMillisecond};
     return std::max(kShortestLookahead, heldFor + kLookaheadMargin);

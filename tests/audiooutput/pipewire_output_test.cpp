@@ -62,6 +62,10 @@ TEST_F(PipeWireOutputTest, PlaysItsOwnStreamOnTheGraphsClockNamedAsItsDesktopEnt
 
     expectClicksAtTheirFrames(w, server);
     EXPECT_TRUE(w.unavailable.isEmpty());
+    // The coming cycle is written whole at its start: a beat is counted that much earlier.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return w.output.framesDue() - w.output.framesWritten() == PipeWireRoute::kLatencyFrames;
+    }, 1000));
 }
 
 // A new default output, twice: first one with a clock of its own, where the stream's
