@@ -26,6 +26,14 @@ using namespace route;
 // cycle passed by.
 constexpr std::int64_t kRoundingFrames = 8;
 
+constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+
+// Nanoseconds to stream frames, to the nearest frame either way.
+std::int64_t framesIn(std::int64_t ns)
+{
+    return (ns * kSampleRate + (ns < 0 ? -kNsPerSecond : kNsPerSecond) / 2) / kNsPerSecond;
+}
+
 void initOnce()
 {
     static std::once_flag once;
@@ -271,16 +279,14 @@ void PipeWireRoute::process()
             // with a clock of its own). Its position says nothing of the old one's, so the
             // stream goes on from the time of the cycle: later by as long as no cycle
             // played it (that sound is lost), or back by as much as the new cycle came
-            // before the old one's end (those frames sound again). The clicks keep
-            // their time.
-            const std::int64_t lateNs =
-                time.now - (lastNowNs_ + (next_ - lastFirst_) * 1'000'000'000 / kSampleRate);
-            const std::int64_t skipped =
-                std::max(lateNs * kSampleRate / 1'000'000'000, lastFirst_ - next_);
-            if (skipped > kRoundingFrames)
+            // before the old one's end (those frames sound again; so they do when the
+            // cycle is processed twice, at the same time). The clicks keep their time.
+            const std::int64_t placed =
+                lastFirst_ + std::max<std::int64_t>(framesIn(time.now - lastNowNs_), 0);
+            if (placed - next_ > kRoundingFrames)
                 feed_.countUnderflow();
-            offset_ += next_ + skipped - first;
-            first = next_ + skipped;
+            offset_ += placed - first;
+            first = placed;
             ++reanchors_;
         } else if (gap <= kRoundingFrames) {
             first = next_;

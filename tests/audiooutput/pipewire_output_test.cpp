@@ -96,8 +96,12 @@ TEST_F(PipeWireOutputTest, MovedToAnotherOutputItKeepsItsFramesAndTime)
     ASSERT_TRUE(w.moved.wait(3000)) << "on the same clock";
     EXPECT_EQ(server.streamsOfThisProcess().at(0).sink, "metro_remap");
 
+    // A driver that starts its cycles anew when the graph changes (the null sink does)
+    // may run one of them early: the stream follows the graph's position, which then
+    // stands a part of a cycle ahead of the steady clock.
     ASSERT_TRUE(server.startRecording());
-    expectClicksAtTheirFrames(w, server);
+    constexpr double kCycleMs = double(PipeWireRoute::kLatencyFrames) / kFramesPerMillisecond;
+    expectClicksAtTheirFrames(w, server, 0, 0, 25.0 + kCycleMs);
     EXPECT_EQ(w.started.count(), 1);
 }
 

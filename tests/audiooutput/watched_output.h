@@ -38,10 +38,12 @@ struct WatchedOutput {
 
 // Four clicks scheduled on the stream that started last: `server` records each one at
 // its exact frame (within `slack` samples), none late or dropped, and the played position
-// keeps to the steady clock from frame 0. With `mostAheadFrames`, no more than that is
-// written ahead of what is heard: the beats are counted only that far ahead.
+// keeps to the steady clock from frame 0 (within `clockMs`). With `mostAheadFrames`, no
+// more than that is written ahead of what is heard: the beats are counted only that far
+// ahead.
 inline void expectClicksAtTheirFrames(WatchedOutput& w, PrivateSoundServer& server,
-                                      std::int64_t slack = 0, std::int64_t mostAheadFrames = 0)
+                                      std::int64_t slack = 0, std::int64_t mostAheadFrames = 0,
+                                      double clockMs = 25.0)
 {
     std::array<Click, 4> clicks{};
     clicks[0] = {w.output.framesWritten() + 150 * kFramesPerMillisecond, 1};
@@ -59,8 +61,9 @@ inline void expectClicksAtTheirFrames(WatchedOutput& w, PrivateSoundServer& serv
     if (mostAheadFrames > 0) {
         EXPECT_LT(w.output.framesWritten() - position.frames, mostAheadFrames);
     }
-    const double clockMs = std::chrono::duration<double, std::milli>(position.at - zero.at).count();
-    EXPECT_NEAR(clockMs, static_cast<double>(position.frames) / kFramesPerMillisecond, 25.0);
+    const double heardForMs =
+        std::chrono::duration<double, std::milli>(position.at - zero.at).count();
+    EXPECT_NEAR(heardForMs, static_cast<double>(position.frames) / kFramesPerMillisecond, clockMs);
 
     const std::vector<std::int64_t> onsets = clickOnsets(server.stopRecording());
     ASSERT_EQ(onsets.size(), clicks.size());
