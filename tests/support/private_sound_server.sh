@@ -57,8 +57,9 @@ run_pulseaudio() {
 
 # Four processes under this shell, which ends them all however it is ended (but KILL);
 # if one of them ends, the server has failed and the rest are ended too.
+pids=()  # global: the exit trap may run after the function has returned
 run_pipewire() {
-    local pids=() pid
+    local pid
     stop_all() {
         trap - EXIT TERM INT HUP
         for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill -TERM "${pids[i]}" 2>/dev/null || true; done
@@ -106,8 +107,15 @@ run_pipewire() {
     setpriv --pdeathsig KILL pipewire-pulse -c "$dir/pipewire-pulse.conf" &
     pids+=($!)
     appears "$dir/native" 10
-    PULSE_SERVER=$address pactl load-module module-null-sink sink_name=metro_null rate=48000 \
-        channels=2 format=s16le >/dev/null
+    # The socket is there before the server has taken in the graph: until then it
+    # refuses to make a sink ("Not supported").
+    local tries
+    for tries in $(seq 50); do
+        PULSE_SERVER=$address pactl load-module module-null-sink sink_name=metro_null \
+            rate=48000 channels=2 format=s16le >/dev/null 2>&1 && break
+        [ "$tries" -lt 50 ] || { echo "no null sink" >&2; exit 1; }
+        sleep 0.1
+    done
     PULSE_SERVER=$address pactl set-default-sink metro_null
     wait -n "${pids[@]}" || true
     echo "private_sound_server.sh: a process of the PipeWire server ended" >&2
