@@ -20,6 +20,21 @@ void sortByFrame(ClickSchedule::List& list, int count)
 
 }  // namespace
 
+void ClickRenderer::remember(const Started& click)
+{
+    auto& started = progress_.started;
+    int& count = progress_.startedCount;
+    if (count == kRememberedClicks) {
+        std::move(started.begin() + 1, started.end(), started.begin());
+        --count;
+    }
+    int at = count;
+    for (; at > 0 && started[at - 1].startAt > click.startAt; --at)
+        started[at] = started[at - 1];
+    started[at] = click;
+    ++count;
+}
+
 void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
 {
     if (frames <= 0)
@@ -29,20 +44,11 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
     // not late.
     progress_.writtenTo = std::min(progress_.writtenTo, first);
 
-    // Writes frames [from, to) of the block: the playing click, then silence.
-    auto write = [&](std::int64_t from, std::int64_t to) {
-        const int beeps = static_cast<int>(progress_.playingFrames / kBeepFrames);
-        for (std::int64_t f = from; f < to; ++f)
-            out[f - first] = clickSample(f - progress_.playingFrom, beeps);
-        if (progress_.playingFrames > 0 && to >= progress_.playingFrom + progress_.playingFrames)
-            progress_.playingFrames = 0;
-    };
-
     ClickSchedule::List list;
     const int count = schedule_.snapshot(list);
     sortByFrame(list, count);
 
-    std::int64_t written = first;
+    // Each click is decided once: started, or given up as too late.
     for (int i = 0; i < count; ++i) {
         const Click& click = list[i];
         if (click.beeps <= 0 || click.frame <= progress_.lastStartedFrame)
@@ -63,15 +69,29 @@ void ClickRenderer::render(std::int16_t* out, std::int64_t first, int frames)
         }
         // A click due in skipped frames starts there all the same: what is left of it
         // sounds at its own frames.
-        write(written, std::max(startAt, first));
-        written = std::max(startAt, first);
-        // A click still playing is cut off: the new one starts on its frame.
-        progress_.playingFrom = startAt;
-        progress_.playingFrames = std::int64_t{click.beeps} * kBeepFrames;
+        remember({startAt, click.beeps});
         progress_.lastStartedFrame = click.frame;
         started_.fetch_add(1, std::memory_order_relaxed);
     }
-    write(written, end);
+
+    // Each frame sounds the latest click started at or before it, until that one ends;
+    // the clicks' stretches are therefore disjoint and in order.
+    std::int64_t written = first;
+    for (int i = 0; i < progress_.startedCount; ++i) {
+        const Started& click = progress_.started[i];
+        const std::int64_t cutAt =
+            i + 1 < progress_.startedCount ? progress_.started[i + 1].startAt : end;
+        const std::int64_t from = std::max(click.startAt, first);
+        const std::int64_t to =
+            std::min({click.startAt + std::int64_t{click.beeps} * kBeepFrames, cutAt, end});
+        if (from >= to)
+            continue;
+        std::fill(out + (written - first), out + (from - first), std::int16_t{0});
+        for (std::int64_t f = from; f < to; ++f)
+            out[f - first] = clickSample(f - click.startAt, click.beeps);
+        written = to;
+    }
+    std::fill(out + (written - first), out + frames, std::int16_t{0});
     progress_.writtenTo = end;
 }
 

@@ -2,6 +2,7 @@
 
 #include "audio/click_schedule.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -14,7 +15,8 @@ namespace tavro::audio {
 // I/O.
 class ClickRenderer {
 public:
-    explicit ClickRenderer(const ClickSchedule& schedule)
+    // Takes the schedule's lists: its only reader.
+    explicit ClickRenderer(ClickSchedule& schedule)
         : schedule_(schedule)
     {
     }
@@ -24,7 +26,9 @@ public:
     // passed the stream by): a click that was playing there, or was due there, goes on at
     // its own frames, its sound in the skipped frames lost. A block may also begin before
     // the previous one ended, when the stream goes back to keep its time on a new output:
-    // those frames are written again, every click still at its own frames. No click moves.
+    // those frames are written again, every click still at its own frames, and sound as
+    // they did (the latest kRememberedClicks clicks started are kept for it). No click
+    // moves.
     void render(std::int16_t* out, std::int64_t first, int frames);
 
     // Starts over for a new stream, counted from frame 0 again: nothing plays and no
@@ -40,13 +44,23 @@ public:
     std::uint64_t clicksDropped() const { return dropped_.load(std::memory_order_relaxed); }
 
     static constexpr std::int64_t kLateToleranceFrames = 20 * kFramesPerMillisecond;
+    // At the shortest interval between beats this reaches back more than a second.
+    static constexpr int kRememberedClicks = 8;
 
 private:
+    // A click as started: from `startAt` (its frame, or the block's start when it came
+    // late) to its end, unless the next one started cuts it off.
+    struct Started {
+        std::int64_t startAt = 0;
+        int beeps = 0;
+    };
+
     // Where the renderer stands in the stream.
     struct Progress {
-        // The click being played: its start frame and length; none while length is 0.
-        std::int64_t playingFrom = 0;
-        std::int64_t playingFrames = 0;
+        // The latest clicks started, ordered by startAt (one started later comes after
+        // one with the same startAt, and cuts it off); the oldest is forgotten first.
+        std::array<Started, kRememberedClicks> started{};
+        int startedCount = 0;
         // The frame of the latest click started; a scheduled click at or before it has
         // been dealt with.
         std::int64_t lastStartedFrame = INT64_MIN;
@@ -55,7 +69,10 @@ private:
         std::int64_t writtenTo = 0;
     };
 
-    const ClickSchedule& schedule_;
+    // Keeps `click` among the latest started, in order of startAt.
+    void remember(const Started& click);
+
+    ClickSchedule& schedule_;
     Progress progress_;
     std::atomic<std::uint64_t> started_{0};
     std::atomic<std::uint64_t> late_{0};

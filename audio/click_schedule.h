@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/seqlock.h"
+#include "audio/triple_buffer.h"
 
 #include <algorithm>
 #include <array>
@@ -20,6 +20,8 @@ struct Click {
 // The clicks still to come, handed from the user-interface thread (the only writer) to
 // the thread that renders the stream (the only reader) without locks or allocation:
 // the writer publishes a whole new list, the reader takes a whole copy of the latest.
+// Neither side ever waits for the other, so the real-time reader cannot be held up by a
+// writer the scheduler has put aside.
 class ClickSchedule {
 public:
     static constexpr int kCapacity = 4;
@@ -32,13 +34,14 @@ public:
         entries.count = std::clamp(count, 0, kCapacity);
         for (int i = 0; i < entries.count; ++i)
             entries.clicks[i] = clicks[i];
-        entries_.store(entries);
+        entries_.publish(entries);
     }
 
-    // A copy of the latest list; returns how many entries it holds.
-    int snapshot(List& out) const
+    // A copy of the latest list; returns how many entries it holds. Reader thread only:
+    // one thread at a time takes the lists.
+    int snapshot(List& out)
     {
-        const Entries entries = entries_.load();
+        const Entries& entries = entries_.latest();
         out = entries.clicks;
         return entries.count;
     }
@@ -48,7 +51,7 @@ private:
         int count;
         List clicks;
     };
-    Seqlock<Entries> entries_;
+    TripleBuffer<Entries> entries_;
 };
 
 }  // namespace tavro::audio

@@ -3,6 +3,7 @@
 #include "audio/click_sound.h"
 #include "audio/heard_clock.h"
 #include "audio/seqlock.h"
+#include "audio/triple_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +194,50 @@ TEST(ClickRenderer, FramesSkippedOrWrittenAgainMoveNoClick)
     EXPECT_EQ(renderer.clicksLate(), 0u);
 }
 
+// A stream that goes back writes frames again: they sound as they did, every click whole
+// at the frames it had (a late one too), and no click is counted again.
+TEST(ClickRenderer, FramesWrittenAgainSoundAsTheFirstTime)
+{
+    ClickSchedule schedule;
+    ClickRenderer renderer(schedule);
+    const std::int64_t total = 7200;
+    Samples heard(total, 0);
+    std::int64_t heardTo = 0;  // frames before it have been written
+    auto render = [&](std::int64_t from, int frames) {
+        Samples got(frames);
+        renderer.render(got.data(), from, frames);
+        const auto again = std::clamp<std::int64_t>(heardTo - from, 0, frames);
+        EXPECT_EQ(firstDifference(Samples(got.begin(), got.begin() + again),
+                                  Samples(heard.begin() + from, heard.begin() + from + again)),
+                  -1)
+            << "block at " << from;
+        std::copy(got.begin(), got.end(), heard.begin() + from);
+        heardTo = std::max(heardTo, from + frames);
+    };
+
+    const Click clicks[] = {{300, 2}, {1500, 15}, {2600, 2}};  // the third cuts the second off
+    schedule.publish(clicks, 3);
+    render(0, 1024);
+    render(1024, 1024);
+    render(2048, 1024);
+    render(2500, 1000);  // back while the click at 2600 plays on past the block
+    render(3500, 596);
+    const Click late{4096 - 100, 8};  // starts at 4096
+    schedule.publish(&late, 1);
+    render(4096, 1024);
+    render(5120, 1024);
+    render(1024, 1024);  // back to clicks long over and no longer scheduled
+    render(3900, 1000);  // back over the late click's start
+    render(4900, 2300);
+
+    EXPECT_EQ(firstDifference(heard, expectedStream({clicks[0], clicks[1], clicks[2], {4096, 8}},
+                                                    total)),
+              -1);
+    EXPECT_EQ(renderer.clicksStarted(), 4u);
+    EXPECT_EQ(renderer.clicksLate(), 1u);
+    EXPECT_EQ(renderer.clicksDropped(), 0u);
+}
+
 // A new stream counts from frame 0 again: neither the click playing nor the frames dealt
 // with in the old one may silence the first clicks of the new one.
 TEST(ClickRenderer, AfterARestartTheFramesCountFromZeroAgain)
@@ -247,8 +292,6 @@ TEST(ClickSchedule, KeepsTheFirstClicksThatFit)
     EXPECT_EQ(schedule.snapshot(got), 0);
 }
 
-// The payloads handed over are several words long: a reader racing the writer must
-// still only ever see whole values, each newer than the last.
 // Reports of a stream heard at 48 kHz: 480 frames every 10 ms.
 TEST(HeardClock, PlaysOnBetweenReportsAndDoubtsAReportThatBreaksTheLineUntilTheNext)
 {
@@ -285,9 +328,11 @@ TEST(HeardClock, PlaysOnBetweenReportsAndDoubtsAReportThatBreaksTheLineUntilTheN
     EXPECT_FALSE(clock.valid());
 }
 
+// The payloads handed over are several words long: a reader racing the writer must
+// still only ever see whole values, each newer than the last.
 TEST(Seqlock, AReaderNeverSeesATornValue)
 {
-    using Words = std::array<std::int64_t, 9>;  // as long as the click schedule's list
+    using Words = std::array<std::int64_t, 9>;
     Seqlock<Words> handover;
     std::atomic<bool> done{false};
     std::thread writer([&] {
@@ -317,6 +362,43 @@ TEST(Seqlock, AReaderNeverSeesATornValue)
     done = true;
     writer.join();
     EXPECT_EQ(torn, 0);
+}
+
+// Neither side waits for the other, so the writer goes on while the reader copies: the
+// reader must still see only whole values, none older than the one before, and once the
+// writer has stopped, its last.
+TEST(TripleBuffer, TheReaderSeesWholeValuesEachNoOlderAndAtLastTheLatest)
+{
+    using namespace std::chrono_literals;
+    using Words = std::array<std::int64_t, 16>;
+    TripleBuffer<Words> handover;
+    std::atomic<bool> done{false};
+    std::int64_t last = 0;
+    std::thread writer([&] {
+        Words words;
+        while (!done.load(std::memory_order_relaxed)) {
+            words.fill(++last);
+            handover.publish(words);
+        }
+    });
+
+    int torn = 0;
+    int older = 0;
+    std::int64_t previous = 0;
+    const auto stop = std::chrono::steady_clock::now() + 200ms;
+    for (int i = 0; i % 1024 != 0 || std::chrono::steady_clock::now() < stop; ++i) {
+        const Words got = handover.latest();
+        const std::int64_t v = got[0];
+        torn += std::all_of(got.begin(), got.end(), [v](auto w) { return w == v; }) ? 0 : 1;
+        older += v < previous ? 1 : 0;
+        previous = v;
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(older, 0);
+    EXPECT_EQ(handover.latest()[0], last);
+    EXPECT_EQ(handover.latest()[0], last);  // and keeps it
 }
 
 }  // namespace
