@@ -1,18 +1,10 @@
 #include "audio/heard_clock.h"
 
+#include "audio/frame_time.h"
+
 #include <cstdlib>
 
 namespace tavro::audio {
-
-namespace {
-
-std::int64_t framesIn(std::chrono::steady_clock::duration duration)
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(duration).count() * kSampleRate
-           / 1'000'000;
-}
-
-}  // namespace
 
 void HeardClock::report(const Report& report)
 {

@@ -1,21 +1,8 @@
 #include "playback/audio_timeline.h"
 
-#include "audio/click_schedule.h"
+#include "audio/frame_time.h"
 
 namespace tavro::playback {
-
-namespace {
-
-using audio::kFramesPerMillisecond;
-using audio::kSampleRate;
-
-BeatClock::duration framesToDuration(double frames)
-{
-    return std::chrono::duration_cast<BeatClock::duration>(
-        std::chrono::duration<double>(frames / kSampleRate));
-}
-
-}  // namespace
 
 AudioTimeline::AudioTimeline(SteadyClock steady)
     : steady_(std::move(steady))
@@ -28,8 +15,7 @@ AudioTimeline::time_point AudioTimeline::now() const
         return steady_() + offset_;
     // Between two samples of the played position the stream goes on at its nominal rate.
     const Position p = position_();
-    const double elapsed = std::chrono::duration<double>(steady_() - p.at).count();
-    return frameZero_ + framesToDuration(static_cast<double>(p.frames) + elapsed * kSampleRate);
+    return frameZero_ + audio::timeOf(p.frames) + (steady_() - p.at);
 }
 
 void AudioTimeline::followStream(time_point heardAt, PositionSource position)
@@ -51,18 +37,7 @@ void AudioTimeline::followSteady()
 
 std::int64_t AudioTimeline::frameAt(time_point moment) const
 {
-    // Nanoseconds to frames, to the nearest frame, in integers: exact for whole
-    // milliseconds, and within range for years of running.
-    const std::int64_t ns = std::chrono::nanoseconds(moment - frameZero_).count();
-    const std::int64_t scaled = ns * kFramesPerMillisecond;
-    const std::int64_t nsPerMs = 1'000'000;
-    std::int64_t frames = scaled / nsPerMs;
-    const std::int64_t rest = scaled % nsPerMs;
-    if (rest * 2 >= nsPerMs)
-        ++frames;
-    else if (rest * 2 < -nsPerMs)
-        --frames;
-    return frames;
+    return audio::framesIn(moment - frameZero_);
 }
 
 }  // namespace tavro::playback

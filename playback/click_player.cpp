@@ -1,6 +1,7 @@
 #include "playback/click_player.h"
 
 #include "audio/audio_output.h"
+#include "audio/frame_time.h"
 #include "playback/run_at.h"
 
 #include <QTimer>
@@ -129,13 +130,10 @@ milliseconds ClickPlayer::lookahead() const
     if (!heard.valid)
         return kShortestLookahead;
     // The position is that of the latest timing report; the stream has played on since.
-    const auto since = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - heard.at);
     const std::int64_t heardNow =
-        heard.frames + since.count() * audio::kFramesPerMillisecond / 1000;
-    const std::int64_t held = audio_->framesDue() - heardNow;
-    const milliseconds heldFor{(held + audio::kFramesPerMillisecond - 1)
-                               / audio::kFramesPerMillisecond};
+        heard.frames + audio::framesIn(std::chrono::steady_clock::now() - heard.at);
+    const auto heldFor =
+        std::chrono::ceil<milliseconds>(audio::timeOf(audio_->framesDue() - heardNow));
     return std::max(kShortestLookahead, heldFor + kLookaheadMargin);
 }
 
