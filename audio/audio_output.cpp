@@ -3,7 +3,12 @@
 #include "audio/pipewire_route.h"
 #include "audio/pulse_route.h"
 
+#include <QSocketNotifier>
+
 #include <chrono>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace tavro::audio {
 
@@ -12,22 +17,32 @@ constexpr std::chrono::milliseconds kRetryInterval{1000};
 }
 
 AudioOutput::AudioOutput(QObject* parent)
-    : QObject(parent),
-      pipewire_(std::make_unique<PipeWireRoute>(feed_, static_cast<RouteListener&>(*this))),
-      pulse_(std::make_unique<PulseRoute>(feed_, static_cast<RouteListener&>(*this)))
+    : QObject(parent)
 {
     qRegisterMetaType<tavro::audio::PlayedPosition>();
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ >= 0) {
+        wake_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+        connect(wake_, &QSocketNotifier::activated, this, [this] { takeNews(); });
+    }
+    // The routes, in the order they are tried. Native PipeWire first: it says itself
+    // when it does not play the session's sound, and then a PulseAudio server may.
+    auto& listener = static_cast<RouteListener&>(*this);
+    routes_.push_back({Route::PipeWire, std::make_unique<PipeWireRoute>(feed_, listener)});
+    routes_.push_back({Route::PulseAudio, std::make_unique<PulseRoute>(feed_, listener)});
     retry_.setSingleShot(true);
     retry_.setInterval(kRetryInterval);
     connect(&retry_, &QTimer::timeout, this, [this] { attempt(); });
 }
 
-// The routes end their threads before the feed they write into goes.
+// The routes end their threads before the feed they write into and the mailbox go.
 AudioOutput::~AudioOutput()
 {
     close();
-    pipewire_.reset();
-    pulse_.reset();
+    routes_.clear();
+    delete wake_;
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
 }
 
 void AudioOutput::open()
@@ -47,9 +62,9 @@ void AudioOutput::close()
     ++attempt_;
     retry_.stop();
     feed_.silence();
-    if (trying_)
-        trying_->end();
-    trying_ = nullptr;
+    if (begun_)
+        routes_[trying_].route->end();
+    begun_ = false;
     route_ = Route::None;
 }
 
@@ -72,75 +87,97 @@ AudioOutput::ClickCounters AudioOutput::clickCounters() const { return feed_.cli
 
 std::uint64_t AudioOutput::underflows() const { return feed_.underflows(); }
 
-// Native PipeWire first: it says itself when it does not play the session's sound.
 void AudioOutput::attempt()
 {
-    trying_ = pipewire_.get();
-    trying_->begin(++attempt_);
+    trying_ = 0;
+    begun_ = true;
+    earlier_ = {};
+    routes_[trying_].route->begin(++attempt_, earlier_);
 }
 
-bool AudioOutput::current(std::uint64_t attempt) const { return open_ && attempt == attempt_; }
+bool AudioOutput::current(std::uint64_t attempt) const
+{
+    return open_ && begun_ && attempt == attempt_;
+}
 
 void AudioOutput::routeStarted(std::uint64_t attempt, PlayedPosition frameZero)
 {
-    QMetaObject::invokeMethod(
-        this, [this, attempt, frameZero] { if (current(attempt)) onStarted(frameZero); },
-        Qt::QueuedConnection);
+    post({RouteNews::Kind::Started, attempt, frameZero, {}, nullptr});
 }
 
 void AudioOutput::routeMoved(std::uint64_t attempt)
 {
-    QMetaObject::invokeMethod(
-        this, [this, attempt] { if (current(attempt)) emit streamMoved(); },
-        Qt::QueuedConnection);
+    post({RouteNews::Kind::Moved, attempt, {}, {}, nullptr});
 }
 
-void AudioOutput::routeAbsent(std::uint64_t attempt, bool withoutDevices)
+void AudioOutput::routeAbsent(std::uint64_t attempt, Absence why)
 {
-    QMetaObject::invokeMethod(
-        this, [this, attempt, withoutDevices] { if (current(attempt)) onAbsent(withoutDevices); },
-        Qt::QueuedConnection);
+    post({RouteNews::Kind::Absent, attempt, {}, why, nullptr});
 }
 
 void AudioOutput::routeFailed(std::uint64_t attempt, const char* reason)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, attempt, reason] {
-            if (current(attempt))
-                onFailed(QString::fromLatin1(reason));
-        },
-        Qt::QueuedConnection);
+    post({RouteNews::Kind::Failed, attempt, {}, {}, reason});
+}
+
+// A full mailbox (never seen: a few news an attempt) loses the news; the watchdog of the
+// route that sent it has already ended its connection, and the next attempt starts anew
+// once the user presses START again.
+void AudioOutput::post(const RouteNews& news)
+{
+    mailbox_.post(news);
+    if (wakeFd_ >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+    }
+}
+
+void AudioOutput::takeNews()
+{
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t read = ::read(wakeFd_, &count, sizeof count);
+    RouteNews news;
+    while (mailbox_.take(news)) {
+        if (!current(news.attempt))
+            continue;
+        switch (news.kind) {
+        case RouteNews::Kind::Started: onStarted(news.frameZero); break;
+        case RouteNews::Kind::Moved: emit streamMoved(); break;
+        case RouteNews::Kind::Absent: onAbsent(news.absence); break;
+        case RouteNews::Kind::Failed: onFailed(QString::fromLatin1(news.reason)); break;
+        }
+    }
 }
 
 void AudioOutput::onStarted(const PlayedPosition& frameZero)
 {
     outageReported_ = false;
-    route_ = trying_ == pipewire_.get() ? Route::PipeWire : Route::PulseAudio;
+    route_ = routes_[trying_].name;
     // The new stream counts from 0: clicks left in the old stream's frames must not
     // sound in it. It stays silent until it is named here.
     feed_.takeStream(frameZero.stream);
     emit streamStarted(frameZero);
 }
 
-void AudioOutput::onAbsent(bool withoutDevices)
+// The next route is told what this one found; after the last, the outage is the last
+// one's.
+void AudioOutput::onAbsent(Absence why)
 {
-    if (trying_ == pipewire_.get()) {
-        trying_ = pulse_.get();
-        if (withoutDevices)
-            pulse_->beginBesideSilentPipeWire(attempt_);
-        else
-            pulse_->begin(attempt_);
+    if (why == Absence::NoDevices)
+        earlier_.answeredWithoutDevices = true;
+    if (trying_ + 1 < routes_.size()) {
+        routes_[++trying_].route->begin(attempt_, earlier_);
         return;
     }
-    onFailed(QString::fromLatin1(withoutDevices ? route::kDoesNotPlay : route::kNoServer));
+    onFailed(QString::fromLatin1(why == Absence::NoServer ? route::kNoServer
+                                                          : route::kDoesNotPlay));
 }
 
 void AudioOutput::onFailed(const QString& reason)
 {
     feed_.silence();
-    trying_->end();
-    trying_ = nullptr;
+    routes_[trying_].route->end();
+    begun_ = false;
     route_ = Route::None;
     if (!outageReported_) {
         outageReported_ = true;

@@ -2,7 +2,7 @@
 
 #include "audio/click_schedule.h"
 #include "audio/played_position.h"
-#include "audio/pulse_route.h"
+#include "audio/route_mailbox.h"
 #include "audio/sound_route.h"
 #include "audio/stream_feed.h"
 
@@ -11,8 +11,12 @@
 #include <QString>
 #include <QTimer>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+class QSocketNotifier;
 
 namespace tavro::audio {
 
@@ -20,7 +24,8 @@ namespace tavro::audio {
 // the scheduled clicks sound at their exact frames. Where PipeWire plays the session's
 // sound the stream is PipeWire's own, placed on the graph's clock; where a PulseAudio
 // server does (or PipeWire's, when its native stream cannot be had), it is a libpulse
-// stream. Each attempt takes the first route that answers, in that order.
+// stream. Each attempt takes the first route that answers, in that order (the table in
+// audio_output.cpp).
 //
 // Every function is called from the user-interface thread and returns at once; the
 // signals arrive there. Nothing here aborts or throws: without a sound server, or when the
@@ -89,23 +94,35 @@ signals:
     void streamUnavailable(QString reason);
 
 private:
-    // From a route's thread: handed over to the user-interface thread.
+    struct RouteEntry {
+        Route name;
+        std::unique_ptr<SoundRoute> route;
+    };
+
+    // From a route's thread, maybe a real-time one: into the mailbox, and a wake-up of
+    // the user-interface thread (a write to an eventfd: no lock, no allocation).
     void routeStarted(std::uint64_t attempt, PlayedPosition frameZero) override;
     void routeMoved(std::uint64_t attempt) override;
-    void routeAbsent(std::uint64_t attempt, bool withoutDevices) override;
+    void routeAbsent(std::uint64_t attempt, Absence why) override;
     void routeFailed(std::uint64_t attempt, const char* reason) override;
+    void post(const RouteNews& news);
 
     // On the user-interface thread.
+    void takeNews();
     void attempt();
     bool current(std::uint64_t attempt) const;
     void onStarted(const PlayedPosition& frameZero);
-    void onAbsent(bool withoutDevices);
+    void onAbsent(Absence why);
     void onFailed(const QString& reason);
 
     StreamFeed feed_;
-    std::unique_ptr<SoundRoute> pipewire_;
-    std::unique_ptr<PulseRoute> pulse_;
-    SoundRoute* trying_ = nullptr;  // the route begun for the current attempt
+    RouteMailbox mailbox_;
+    int wakeFd_ = -1;
+    QSocketNotifier* wake_ = nullptr;
+    std::vector<RouteEntry> routes_;  // in the order they are tried
+    std::size_t trying_ = 0;          // the route begun for the current attempt
+    bool begun_ = false;              // ... while one is
+    EarlierRoutes earlier_;           // what the routes before it found
     Route route_ = Route::None;
     bool open_ = false;
     bool outageReported_ = false;

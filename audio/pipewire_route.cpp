@@ -1,5 +1,6 @@
 #include "audio/pipewire_route.h"
 
+#include "audio/frame_time.h"
 #include "generated/project_info.h"
 
 #include <pipewire/pipewire.h>
@@ -8,6 +9,7 @@
 #include <spa/utils/result.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -21,17 +23,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace route;
 
-// Cycle to cycle, a graph resampled to another rate than the stream's hands the stream a
-// frame more or less than its position moved by; a difference this small is not a
-// cycle passed by.
+// Cycle to cycle, a graph resampled to another rate than the stream's asks the stream
+// for a frame more or less than its position moved by; a difference this small is not
+// an xrun.
 constexpr std::int64_t kRoundingFrames = 8;
 
-constexpr std::int64_t kNsPerSecond = 1'000'000'000;
-
-// Nanoseconds to stream frames, to the nearest frame either way.
-std::int64_t framesIn(std::int64_t ns)
+std::int64_t framesSince(std::int64_t fromNs, std::int64_t toNs)
 {
-    return (ns * kSampleRate + (ns < 0 ? -kNsPerSecond : kNsPerSecond) / 2) / kNsPerSecond;
+    return framesIn(std::chrono::nanoseconds(toNs - fromNs));
 }
 
 void initOnce()
@@ -52,6 +51,8 @@ bool isSink(const spa_dict* props)
 // the desktop id).
 void addNames(pw_properties* props)
 {
+    if (!props)
+        return;
     const std::string name(project::kAppName), id(project::kAppId);
     pw_properties_set(props, PW_KEY_APP_NAME, name.c_str());
     pw_properties_set(props, PW_KEY_APP_ID, id.c_str());
@@ -72,9 +73,11 @@ PipeWireRoute::PipeWireRoute(StreamFeed& feed, RouteListener& listener)
     // priority where the system allows it.
     pw_properties* props = pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr);
     addNames(props);
-    context_ = pw_context_new(pw_thread_loop_get_loop(loop_), props, 0);
+    if (props)
+        context_ = pw_context_new(pw_thread_loop_get_loop(loop_), props, 0);
     auto onTimer = [](void* self, std::uint64_t) { static_cast<PipeWireRoute*>(self)->watch(); };
-    watchTimer_ = pw_loop_add_timer(pw_thread_loop_get_loop(loop_), onTimer, this);
+    if (context_)
+        watchTimer_ = pw_loop_add_timer(pw_thread_loop_get_loop(loop_), onTimer, this);
     if (!context_ || !watchTimer_ || pw_thread_loop_start(loop_) < 0) {
         if (context_)
             pw_context_destroy(context_);
@@ -94,10 +97,11 @@ PipeWireRoute::~PipeWireRoute()
     pw_thread_loop_destroy(loop_);
 }
 
-void PipeWireRoute::begin(std::uint64_t attempt)
+// What earlier routes found changes nothing here: this one is tried first.
+void PipeWireRoute::begin(std::uint64_t attempt, const EarlierRoutes&)
 {
     if (!loop_)
-        return listener_.routeAbsent(attempt, false);
+        return listener_.routeAbsent(attempt, Absence::NoServer);
     pw_thread_loop_lock(loop_);
     endConnection();
     attempt_ = attempt;
@@ -120,13 +124,13 @@ void PipeWireRoute::end()
 // socket, and a server that hangs is left at the watch's time limit.
 void PipeWireRoute::connect()
 {
-    failed_ = synced_ = heard_ = false;
+    failed_ = notOpened_ = synced_ = false;
     sinks_ = 0;
     seenCycles_ = seenReanchors_ = 0;
-    attemptAt_ = Clock::now();
+    watch_.begin(Clock::now());
     core_ = pw_context_connect(context_, nullptr, 0);
     if (!core_)
-        return absent(false);
+        return absent(Absence::NoServer);
     static const pw_core_events coreEvents = [] {
         pw_core_events events{};
         events.version = PW_VERSION_CORE_EVENTS;
@@ -135,11 +139,11 @@ void PipeWireRoute::connect()
             if (id == PW_ID_CORE && seq == me->syncSeq_ && !me->synced_)
                 me->synced();
         };
-        events.error = [](void* self, std::uint32_t id, int, int, const char*) {
-            // The connection is lost (the server went away) or the stream refused.
-            auto* me = static_cast<PipeWireRoute*>(self);
-            if (id == PW_ID_CORE || (me->stream_ && id == pw_stream_get_node_id(me->stream_)))
-                me->failed_ = true;
+        // Only the connection's own loss (EPIPE on the core) ends it: an error of another
+        // object is that object's (the stream tells of its own through its state).
+        events.error = [](void* self, std::uint32_t id, int, int res, const char*) {
+            if (id == PW_ID_CORE && res == -EPIPE)
+                static_cast<PipeWireRoute*>(self)->failed_ = true;
         };
         return events;
     }();
@@ -159,20 +163,22 @@ void PipeWireRoute::connect()
     }();
     registry_ = pw_core_get_registry(core_, PW_VERSION_REGISTRY, 0);
     if (!registry_)
-        return absent(false);
+        return absent(Absence::NoServer);
     pw_registry_add_listener(registry_, &registryListener_, &registryEvents, this);
     syncSeq_ = pw_core_sync(core_, PW_ID_CORE, 0);
-    arm(kStartWatchInterval);
+    if (syncSeq_ < 0)
+        return absent(Absence::NoServer);
+    arm(watch_.interval());
 }
 
-// In the core's own event: the connection may not be ended here, only from watch().
+// In the core's own event: the connection is not ended here, only from watch().
 void PipeWireRoute::synced()
 {
     synced_ = true;
+    watch_.connected(Clock::now());
     if (sinks_ > 0)
         startStream();
-    else
-        arm(std::chrono::nanoseconds(1));  // a PipeWire that does not play the session's sound
+    arm(std::chrono::nanoseconds(1));  // a PipeWire without sinks, or a stream not opened
 }
 
 // A link from the stream to another node than before: the stream was moved (the user's
@@ -197,16 +203,21 @@ void PipeWireRoute::startStream()
 {
     pw_properties* props = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY,
                                              "Playback", nullptr);
+    if (!props) {
+        notOpened_ = true;
+        return;
+    }
     addNames(props);
     pw_properties_setf(props, PW_KEY_APP_PROCESS_ID, "%d", static_cast<int>(getpid()));
     // No media role: WirePlumber keeps the output and volume a stream was given by its
     // role before its application, so as "Music" the metronome would share them with
-    // every music player. Without one they are kept for the program alone, and mixers
-    // show it as the application it is.
+    // every music player. Without one they are kept for the program alone.
     pw_properties_setf(props, PW_KEY_NODE_LATENCY, "%d/%d", kLatencyFrames, kSampleRate);
-    stream_ = pw_stream_new(core_, "Clicks", props);
-    if (!stream_)
-        return fail(kNotOpened);
+    stream_ = pw_stream_new(core_, "Clicks", props);  // takes props, also when it fails
+    if (!stream_) {
+        notOpened_ = true;
+        return;
+    }
     static const pw_stream_events streamEvents = [] {
         pw_stream_events events{};
         events.version = PW_VERSION_STREAM_EVENTS;
@@ -221,10 +232,11 @@ void PipeWireRoute::startStream()
     streamId_ = feed_.beginStream();
     linkedTo_ = SPA_ID_INVALID;
     moved_ = false;
-    placing_ = false;
-    offset_ = next_ = 0;
+    placed_ = clockLost_ = false;
+    clockFrame_ = carry_ = next_ = 0;
     lastTicks_ = 0;
     lastNowNs_ = lastFirst_ = 0;
+    lastRateNum_ = lastRateDenom_ = 0;
     cycles_ = reanchors_ = 0;
     cycle_.store({});
     pw_stream_add_listener(stream_, &streamListener_, &streamEvents, this);
@@ -239,9 +251,12 @@ void PipeWireRoute::startStream()
     const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
     const auto flags = static_cast<pw_stream_flags>(
         PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
-    if (pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) < 0)
-        return fail(kNotOpened);
-    attemptAt_ = Clock::now();
+    if (pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) < 0) {
+        notOpened_ = true;
+        return;
+    }
+    watch_.begin(Clock::now());
+    watch_.connected(Clock::now());
 }
 
 // The graph's cycle that plays this buffer: its first frame is placed at the cycle's
@@ -259,44 +274,11 @@ void PipeWireRoute::process()
     }
     pw_time time{};
     pw_stream_get_time_n(stream_, &time, sizeof time);
-    const std::int64_t rate = time.rate.denom > 0 ? time.rate.denom : kSampleRate;
     const std::int64_t frames =
         std::min<std::int64_t>(b->requested > 0 ? static_cast<std::int64_t>(b->requested)
                                                 : kLatencyFrames,
                                capacity);
-    // The graph's position in stream frames (the graph may run at another rate: the
-    // stream is then resampled, and its clicks stay at their times in 48 kHz frames).
-    const auto position = static_cast<std::int64_t>(time.ticks) * kSampleRate / rate;
-    std::int64_t first = position + offset_;
-    if (!placing_) {
-        placing_ = true;
-        offset_ = -position;
-        first = 0;
-    } else {
-        const std::int64_t gap = first - next_;
-        if (time.ticks <= lastTicks_ || gap < -kRoundingFrames) {
-            // The position stands still or went back: a new driver (a move to an output
-            // with a clock of its own). Its position says nothing of the old one's, so the
-            // stream goes on from the time of the cycle: later by as long as no cycle
-            // played it (that sound is lost), or back by as much as the new cycle came
-            // before the old one's end (those frames sound again; so they do when the
-            // cycle is processed twice, at the same time). The clicks keep their time.
-            const std::int64_t placed =
-                lastFirst_ + std::max<std::int64_t>(framesIn(time.now - lastNowNs_), 0);
-            if (placed - next_ > kRoundingFrames)
-                feed_.countUnderflow();
-            offset_ += placed - first;
-            first = placed;
-            ++reanchors_;
-        } else if (gap <= kRoundingFrames) {
-            first = next_;
-        } else {
-            feed_.countUnderflow();  // cycles passed the stream by: their sound is lost
-        }
-    }
-    lastTicks_ = time.ticks;
-    lastNowNs_ = time.now;
-    lastFirst_ = first;
+    const std::int64_t first = place(time);
     // The next cycle, as long as this one, is written at its start.
     feed_.render(static_cast<std::int16_t*>(data.data), first, static_cast<int>(frames),
                  static_cast<int>(frames));
@@ -305,10 +287,72 @@ void PipeWireRoute::process()
     data.chunk->stride = sizeof(std::int16_t);
     data.chunk->size = static_cast<std::uint32_t>(frames * sizeof(std::int16_t));
     pw_stream_queue_buffer(stream_, b);
+    if (time.rate.num == 0 || time.rate.denom == 0)
+        return;  // no clock: nothing heard can be told
     // This buffer's first frame is heard `delay` after the cycle's start (and after what
     // a resampler holds).
-    const std::int64_t delay = time.delay * kSampleRate / rate + time.buffered;
+    const std::int64_t delay =
+        ticksInFrames(time.delay, time.rate.num, time.rate.denom).frames
+        + static_cast<std::int64_t>(time.buffered);
     cycle_.store({++cycles_, first - delay, time.now, reanchors_});
+}
+
+// The first frame of this cycle's buffer. Ticks count at the rate of the cycle they pass
+// in, so a rate switch on the running driver moves nothing already placed.
+std::int64_t PipeWireRoute::place(const pw_time& time)
+{
+    const bool clocked = time.rate.num > 0 && time.rate.denom > 0;
+    if (!clocked) {
+        // No clock yet, or none for now: the frames follow on, and the next cycle with a
+        // clock is placed by its time.
+        clockLost_ = placed_;
+        return next_;
+    }
+    std::int64_t first = 0;
+    if (!placed_) {
+        placed_ = true;
+        first = next_;
+        clockFrame_ = first;
+    } else if (time.ticks == lastTicks_ && time.now == lastNowNs_) {
+        // The same cycle processed again: its frames are written again, alike.
+        first = lastFirst_;
+        clockFrame_ = first;
+    } else if (time.ticks <= lastTicks_ || clockLost_ || time.rate.num != lastRateNum_
+               || time.rate.denom != lastRateDenom_) {
+        // A new driver (a move to an output with a clock of its own: its first cycle
+        // has the ticks of the cycle before), a clock back after none, or a new rate: the
+        // ticks tell nothing of the time since the previous cycle, its time does. The
+        // stream goes on later by as long as no cycle played it (that sound is lost), or
+        // back by as much as the new cycle came before the old one's end (those frames
+        // sound again). The clicks keep their time.
+        first = lastFirst_ + std::max<std::int64_t>(framesSince(lastNowNs_, time.now), 0);
+        clockFrame_ = first;
+        carry_ = 0;
+        clockLost_ = false;
+        if (time.ticks <= lastTicks_)
+            ++reanchors_;
+        if (first - next_ > kRoundingFrames)
+            feed_.countUnderflow();
+    } else {
+        const TicksInFrames step = ticksInFrames(static_cast<std::int64_t>(time.ticks - lastTicks_),
+                                                 time.rate.num, time.rate.denom, carry_);
+        carry_ = step.carry;
+        clockFrame_ += step.frames;
+        first = clockFrame_;
+        const std::int64_t gap = first - next_;
+        if (gap > kRoundingFrames)
+            feed_.countUnderflow();  // an xrun: cycles passed the stream by, their sound lost
+        else if (gap >= -kRoundingFrames)
+            first = next_;  // the resampler's rounding
+        // Further back: the graph's position went back on the same clock (a driver that
+        // starts its cycles anew); the frames from there are written again.
+    }
+    lastTicks_ = time.ticks;
+    lastNowNs_ = time.now;
+    lastRateNum_ = time.rate.num;
+    lastRateDenom_ = time.rate.denom;
+    lastFirst_ = first;
+    return first;
 }
 
 // While a connection exists: ends a failed or silent one, tells of a stream that has
@@ -319,45 +363,45 @@ void PipeWireRoute::watch()
         return;
     const Clock::time_point now = Clock::now();
     if (failed_)
-        return heard_ ? fail(kServerWentAway) : absent(false);
+        return watch_.heard() ? fail(kServerWentAway) : absent(Absence::NoServer);
+    if (notOpened_)
+        return fail(kNotOpened);
     if (synced_ && sinks_ == 0)
-        return absent(true);
-    if (!synced_) {
-        if (now - attemptAt_ > kConnectTimeout)
-            return absent(false);
-        return arm(kStartWatchInterval);
-    }
+        return absent(Absence::NoDevices);
     const PipeWireCycle cycle = cycle_.load();
     if (cycle.count != seenCycles_ && cycle.nowNs > 0) {
         seenCycles_ = cycle.count;
-        progressAt_ = now;
         const Clock::time_point at{std::chrono::nanoseconds(cycle.nowNs)};
-        if (!heard_) {
-            heard_ = true;
+        if (!watch_.heard()) {
+            watch_.progressed(now);
             seenReanchors_ = cycle.reanchors;
-            const auto heardFor =
-                std::chrono::microseconds(cycle.heard * 1000 / kFramesPerMillisecond);
-            listener_.routeStarted(attempt_, {true, streamId_, 0, at - heardFor});
+            listener_.routeStarted(attempt_, {true, streamId_, 0, at - timeOf(cycle.heard)});
         }
+        watch_.progressed(now);
         feed_.publishPosition(cycle.heard, at);
         if (cycle.reanchors != seenReanchors_ || moved_) {
             seenReanchors_ = cycle.reanchors;
             moved_ = false;
             listener_.routeMoved(attempt_);
         }
-    } else if (now - (heard_ ? progressAt_ : attemptAt_) > kSilenceLimit) {
-        // A stream that never played found no sink to link to: another route may do.
-        return heard_ ? fail(kStoppedPlaying) : absent(false);
     }
-    arm(heard_ ? kWatchInterval : kStartWatchInterval);
+    switch (watch_.verdict(now)) {
+    case StreamWatch::Verdict::NoServer: return absent(Absence::NoServer);
+    // A stream that never played found no sink to link to: another route may do.
+    case StreamWatch::Verdict::NeverPlayed: return absent(Absence::NeverPlayed);
+    case StreamWatch::Verdict::StoppedPlaying: return fail(kStoppedPlaying);
+    case StreamWatch::Verdict::Waiting:
+    case StreamWatch::Verdict::Playing: break;
+    }
+    arm(watch_.interval());
 }
 
-void PipeWireRoute::absent(bool withoutDevices)
+void PipeWireRoute::absent(Absence why)
 {
     const std::uint64_t attempt = attempt_;
     attempt_ = 0;
     endConnection();
-    listener_.routeAbsent(attempt, withoutDevices);
+    listener_.routeAbsent(attempt, why);
 }
 
 void PipeWireRoute::fail(const char* reason)
@@ -368,11 +412,15 @@ void PipeWireRoute::fail(const char* reason)
     listener_.routeFailed(attempt, reason);
 }
 
-// Destroying the stream waits for the data thread to leave it.
+// The stream is disconnected first: that takes its node out of the data loop, waiting
+// for the data thread to leave process(). Only then is the listener removed (before
+// PipeWire 0.3.72, removing it clears the real-time callbacks from this thread, under the
+// feet of a process() under way) and the stream destroyed.
 void PipeWireRoute::endConnection()
 {
     pw_loop_update_timer(pw_thread_loop_get_loop(loop_), watchTimer_, nullptr, nullptr, false);
     if (stream_) {
+        pw_stream_disconnect(stream_);
         spa_hook_remove(&streamListener_);
         pw_stream_destroy(stream_);
         stream_ = nullptr;
@@ -392,7 +440,9 @@ void PipeWireRoute::endConnection()
 
 void PipeWireRoute::arm(std::chrono::nanoseconds delay)
 {
-    timespec value{0, static_cast<long>(delay.count())};
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(delay);
+    timespec value{static_cast<time_t>(seconds.count()),
+                   static_cast<long>((delay - seconds).count())};
     pw_loop_update_timer(pw_thread_loop_get_loop(loop_), watchTimer_, &value, nullptr, false);
 }
 

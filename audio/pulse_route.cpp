@@ -1,5 +1,6 @@
 #include "audio/pulse_route.h"
 
+#include "audio/frame_time.h"
 #include "audio/realtime_thread.h"
 #include "generated/project_info.h"
 
@@ -89,8 +90,8 @@ PulseRoute::PulseRoute(StreamFeed& feed, RouteListener& listener)
     // Both start disarmed.
     beginTimer_ = api->time_new(api, nullptr, onTimer, this);
     watchTimer_ = api->time_new(api, nullptr, onTimer, this);
-    if (pa_threaded_mainloop_start(loop_) < 0) {
-        pa_threaded_mainloop_free(loop_);
+    if (!beginTimer_ || !watchTimer_ || pa_threaded_mainloop_start(loop_) < 0) {
+        pa_threaded_mainloop_free(loop_);  // frees its timers too
         loop_ = nullptr;
     }
 }
@@ -106,18 +107,14 @@ PulseRoute::~PulseRoute()
     }
 }
 
-void PulseRoute::begin(std::uint64_t attempt) { start(attempt, false); }
-
-void PulseRoute::beginBesideSilentPipeWire(std::uint64_t attempt) { start(attempt, true); }
-
-void PulseRoute::start(std::uint64_t attempt, bool refuseOnPipeWire)
+void PulseRoute::begin(std::uint64_t attempt, const EarlierRoutes& earlier)
 {
     if (!loop_)
         return listener_.routeFailed(attempt, kNotOpened);
     pa_threaded_mainloop_lock(loop_);
     endConnection();
     attempt_ = attempt;
-    refuseOnPipeWire_ = refuseOnPipeWire;
+    refuseOnPipeWire_ = earlier.answeredWithoutDevices;
     arm(beginTimer_, 0us);  // connecting happens on the loop's thread
     pa_threaded_mainloop_unlock(loop_);
 }
@@ -144,12 +141,12 @@ void PulseRoute::attempt()
         raised_ = true;
         raiseCurrentThreadToRealtime();
     }
-    failed_ = absent_ = connected_ = heard_ = false;
+    failed_ = absent_ = connected_ = false;
     heardFrames_ = 0;
     heardClock_.reset();
     reportStamp_ = 0;
-    attemptAt_ = Clock::now();
-    arm(watchTimer_, kStartWatchInterval);
+    watch_.begin(Clock::now());
+    arm(watchTimer_, watch_.interval());
     context_ = newNamedContext(pa_threaded_mainloop_get_api(loop_));
     if (!context_)
         return fail(kNotOpened);
@@ -158,6 +155,7 @@ void PulseRoute::attempt()
         const pa_context_state_t state = pa_context_get_state(context);
         if (state == PA_CONTEXT_READY) {
             me->connected_ = true;
+            me->watch_.connected(Clock::now());
             if (!me->refuseOnPipeWire_)
                 return me->connectStream();
             auto onInfo = [](pa_context*, const pa_server_info* info, void* self) {
@@ -172,7 +170,8 @@ void PulseRoute::attempt()
         }
     };
     pa_context_set_state_callback(context_, onState, this);
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
+    // Never starts a server of its own: a retry each second would start one each time.
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
         failed_ = true;
 }
 
@@ -204,7 +203,7 @@ void PulseRoute::connectStream()
     };
     auto onTiming = [](pa_stream*, void* self) {
         auto* me = static_cast<PulseRoute*>(self);
-        if (me->heard_ && me->takeTimingReport())
+        if (me->watch_.heard() && me->takeTimingReport())
             me->publishPosition(Clock::now());
     };
     auto onUnderflow = [](pa_stream*, void* self) {
@@ -268,37 +267,34 @@ void PulseRoute::write(std::size_t bytes)
 void PulseRoute::watch()
 {
     const Clock::time_point now = Clock::now();
-    if (absent_) {
-        const std::uint64_t attempt = attempt_;
-        attempt_ = 0;
-        endConnection();
-        return listener_.routeAbsent(attempt, true);
+    if (absent_)
+        return absent(Absence::NoDevices);
+    if (failed_) {
+        if (!connected_)
+            return absent(Absence::NoServer);
+        return fail(watch_.heard() ? kServerWentAway : kNotOpened);
     }
-    if (failed_)
-        return fail(heard_ ? kServerWentAway : connected_ ? kNotOpened : kNoServer);
-    if (!connected_ && now - attemptAt_ > kConnectTimeout)
-        return fail(kNoServer);
-
     const bool ready = stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY;
-    const bool movedOn = ready && takeTimingReport();
-    if (movedOn) {
-        if (!heard_ && heardFrames_ >= kSteadyFrames && heardClock_.valid()) {
-            heard_ = true;
-            const auto heardFor =
-                std::chrono::microseconds(heardClock_.framesAt(now) * 1000 / kFramesPerMillisecond);
-            listener_.routeStarted(attempt_, {true, stream_id_, 0, now - heardFor});
-        }
-    } else if (now - (heard_ ? progressAt_ : attemptAt_) > kSilenceLimit) {
-        return fail(heard_ ? kStoppedPlaying : kDoesNotPlay);
+    if (ready)
+        takeTimingReport();
+    if (!watch_.heard() && heardFrames_ >= kSteadyFrames && heardClock_.valid()) {
+        const std::int64_t heard = heardClock_.framesAt(now);
+        listener_.routeStarted(attempt_, {true, stream_id_, 0, now - timeOf(heard)});
+        watch_.progressed(now, true);
     }
-    if (heard_)
-        publishPosition(now);
+    switch (watch_.verdict(now)) {
+    case StreamWatch::Verdict::NoServer: return absent(Absence::NoServer);
+    case StreamWatch::Verdict::NeverPlayed: return absent(Absence::NeverPlayed);
+    case StreamWatch::Verdict::StoppedPlaying: return fail(kStoppedPlaying);
+    case StreamWatch::Verdict::Waiting: break;
+    case StreamWatch::Verdict::Playing: publishPosition(now); break;
+    }
     // The server reports ever more rarely by itself.
     if (ready) {
         if (pa_operation* update = pa_stream_update_timing_info(stream_, nullptr, nullptr))
             pa_operation_unref(update);
     }
-    arm(watchTimer_, heard_ ? kWatchInterval : kStartWatchInterval);
+    arm(watchTimer_, watch_.interval());
 }
 
 void PulseRoute::publishPosition(Clock::time_point now)
@@ -319,7 +315,7 @@ bool PulseRoute::takeTimingReport()
         return false;
     reportStamp_ = stamp;
     const std::int64_t taken = timing->read_index / std::int64_t{sizeof(std::int16_t)};
-    const auto held = static_cast<std::int64_t>(timing->sink_usec) * kSampleRate / 1'000'000;
+    const std::int64_t held = framesIn(std::chrono::microseconds(timing->sink_usec));
     const HeardClock::Report report{
         std::max<std::int64_t>(taken - held, 0),
         Clock::now() - std::chrono::microseconds(pa_timeval_age(&timing->timestamp))};
@@ -327,8 +323,16 @@ bool PulseRoute::takeTimingReport()
     if (report.frames <= heardFrames_)
         return false;
     heardFrames_ = report.frames;
-    progressAt_ = Clock::now();
+    watch_.progressed(Clock::now(), false);
     return true;
+}
+
+void PulseRoute::absent(Absence why)
+{
+    const std::uint64_t attempt = attempt_;
+    attempt_ = 0;
+    endConnection();
+    listener_.routeAbsent(attempt, why);
 }
 
 void PulseRoute::fail(const char* reason)

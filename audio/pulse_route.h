@@ -3,6 +3,7 @@
 #include "audio/heard_clock.h"
 #include "audio/sound_route.h"
 #include "audio/stream_feed.h"
+#include "audio/stream_watch.h"
 
 #include <array>
 #include <chrono>
@@ -35,17 +36,15 @@ public:
     PulseRoute(StreamFeed& feed, RouteListener& listener);
     ~PulseRoute() override;  // ends the connection and the loop's thread
 
-    void begin(std::uint64_t attempt) override;
-    // The same, where a PipeWire server answered with no sound device: a PulseAudio server
-    // of PipeWire's ("on PipeWire") then has none either, and its stream would play to
-    // nothing, so it counts as absent. (Where PipeWire did not answer at all, as in a
+    // Where an earlier route answered with no sound device (PipeWire), a PulseAudio server
+    // of PipeWire's ("on PipeWire") has none either, and its stream would play to
+    // nothing: it counts as absent. (Where PipeWire did not answer at all, as in a
     // sandbox that reaches only the PulseAudio socket, or its own stream failed, its
     // PulseAudio server is taken.)
-    void beginBesideSilentPipeWire(std::uint64_t attempt);
+    void begin(std::uint64_t attempt, const EarlierRoutes& earlier) override;
     void end() override;
 
 private:
-    void start(std::uint64_t attempt, bool refuseOnPipeWire);
     // On the loop's thread, or under the loop's lock.
     void attempt();
     void serverKnown(const char* serverName);
@@ -54,6 +53,7 @@ private:
     void watch();
     bool takeTimingReport();
     void publishPosition(std::chrono::steady_clock::time_point now);
+    void absent(Absence why);
     void fail(const char* reason);
     void endConnection();
     void arm(pa_time_event* timer, std::chrono::microseconds delay);
@@ -69,19 +69,17 @@ private:
     pa_context* context_ = nullptr;  // the connection being made or in use
     pa_stream* stream_ = nullptr;
     std::uint64_t attempt_ = 0;     // the begin() that news belongs to (0: none)
-    bool refuseOnPipeWire_ = false; // see beginBesideSilentPipeWire
+    bool refuseOnPipeWire_ = false; // see begin()
     bool raised_ = false;           // the loop's thread runs at real-time priority
     bool failed_ = false;           // the connection or the stream has failed
     bool absent_ = false;           // the server is PipeWire's and plays no sound
     bool connected_ = false;        // the server accepted the connection
-    bool heard_ = false;            // the stream has played its first frames
+    StreamWatch watch_;
     std::uint64_t stream_id_ = 0;   // the feed's id of the stream
     std::int64_t written_ = 0;      // frames of the stream rendered so far
     std::int64_t heardFrames_ = 0;  // the most the server has reported heard
     HeardClock heardClock_;
     std::uint64_t reportStamp_ = 0;  // when the latest timing report was taken
-    std::chrono::steady_clock::time_point attemptAt_{};
-    std::chrono::steady_clock::time_point progressAt_{};
     std::array<std::int16_t, 960> scratch_{};  // when libpulse lends no buffer to fill
 };
 
