@@ -28,6 +28,9 @@ usage: bench/timing.sh [OPTIONS]
   --faults              a third into the run: the program stopped for 200 ms and for 60 ms,
                         and on PipeWire its PulseAudio server stopped for 40 ms and the
                         graph's quantum forced to 256 and freed; no click may move
+  --cycle N             on PipeWire, the recorder asks the graph for N-frame cycles, as a
+                        program beside the metronome may (a call, a browser); --faults then
+                        forces the quantum to N/2 rather than 256
   --keep                keep the recording in the run's directory
 Builds in build/bench (or $TAVRO_BUILD_DIR); results go to <build>/runs/<time>-<server>-<tag>/.
 EOF
@@ -36,7 +39,7 @@ EOF
 
 declare -A box=([length]=2 [intro]=0 [repeat]=2 [startspeed]=60 [maxspeed]=350 [linear]=5 [skip]=30)
 timing=44 increase=linear volume=medium duration=600 stopped=20 load=0 hogs=2 stall_every=0 keep=0
-faults=0 route=""
+faults=0 route="" cycle=""
 server=pulseaudio
 command_line="bench/timing.sh $*"
 while [ $# -gt 0 ]; do
@@ -54,6 +57,7 @@ while [ $# -gt 0 ]; do
         --stall-every) stall_every=$2 ;;
         --server) server=$2 ;;
         --route) route=$2 ;;
+        --cycle) cycle=$2 ;;
         --server-log) export TAVRO_SERVER_DEBUG_LOG=1; shift; continue ;;
         --keep) keep=1; shift; continue ;;
         --faults) faults=1; shift; continue ;;
@@ -68,6 +72,10 @@ esac
 case $increase in linear|skip) increase_option=inc$increase ;; *) usage ;; esac
 case $volume in high|medium|low) ;; *) usage ;; esac
 case $server in pulseaudio|pipewire) export TAVRO_SOUND_SERVER=$server ;; *) usage ;; esac
+if [ -n "$cycle" ]; then
+    [ "$server" = pipewire ] || usage
+    export TAVRO_GRAPH_CYCLE=$cycle TAVRO_FORCED_CYCLE=$((cycle / 2))
+fi
 [ -z "$route" ] || [ "$route" = pulse ] || usage
 [[ $duration =~ ^[0-9]+$ && $stopped =~ ^[0-9]+$ && $duration -ge 10 && $hogs =~ ^[1-9][0-9]*$ &&
    $stall_every =~ ^[0-9]+$ ]] ||
@@ -191,7 +199,7 @@ if [ "$faults" = 1 ]; then
      stall_program 0.06; sleep 2
      if [ "$server" = pipewire ]; then
          kill -STOP "$(pipewire_pulse_pid)"; sleep 0.04; kill -CONT "$(pipewire_pulse_pid)"; sleep 2
-         force_quantum 256; sleep 2
+         force_quantum "${TAVRO_FORCED_CYCLE:-256}"; sleep 2
          force_quantum 0
      fi) &
     fault_pid=$!; started "$fault_pid"
@@ -208,12 +216,16 @@ window_from=$(awk -v s="$started_at" -v r="$top_reached" 'BEGIN { printf "%.3f",
 [ "$top_reached" != never ] ||
     window_from=$(awk -v s="$started_at" -v d="$duration" 'BEGIN { printf "%.3f", s + d }')
 window_to=$(awk -v s="$started_at" -v d="$duration" 'BEGIN { printf "%.3f", s + d - 1 }')
-cpu_top="n/a (not reached)" server_top="n/a" server_parts=""
+cpu_top="n/a (not reached)" server_top="n/a" server_parts="" thread_parts=""
 if awk -v a="$window_from" -v b="$window_to" 'BEGIN { exit !(b - a >= 10) }'; then
     sleep_until "$window_from"
     program_a=$(sample "$program_pid") server_a=$(server_sample)
     declare -A part_a=()
     for pid in $(pgrep -P "$server_pid"); do part_a[$pid]=$(sample "$pid"); done
+    declare -A thread_a=()
+    for task in /proc/"$program_pid"/task/*; do
+        thread_a[${task##*/}]=$(sample "$program_pid/task/${task##*/}")
+    done
     sleep_until "$window_to"
     program_b=$(sample "$program_pid") server_b=$(server_sample)
     server_parts=""
@@ -222,6 +234,12 @@ if awk -v a="$window_from" -v b="$window_to" 'BEGIN { exit !(b - a >= 10) }'; th
     done
     window=$(awk -v a="$window_from" -v b="$window_to" 'BEGIN { printf "%.0f", b - a }')
     cpu_top="$(cpu_percent "$program_pid" "$program_a" "$program_b") % of one core (over $window s)"
+    thread_parts=""
+    for task in /proc/"$program_pid"/task/*; do
+        tid=${task##*/}
+        [ -n "${thread_a[$tid]:-}" ] || continue
+        thread_parts+=" $(cat "$task/comm" 2>/dev/null) $(cpu_percent "$program_pid/task/$tid" "${thread_a[$tid]}" "$(sample "$program_pid/task/$tid")") %,"
+    done
     server_top="$(cpu_percent "$server_pid" "$server_a" "$server_b") % of one core"
 fi
 sleep_until "$(awk -v s="$started_at" -v d="$duration" 'BEGIN { printf "%.3f", s + d }')"
@@ -264,6 +282,7 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
         "commit $commit"
     echo "command: $command_line"
     echo "sound server: $server_name, null sink metro_null; the program's stream: $stream_route"
+    [ -z "$cycle" ] || echo "graph: the recorder asks $cycle-frame cycles$([ "$faults" = 1 ] && echo " (the faults force $((cycle / 2)))")"
     echo "load: $([ "$load" = 1 ] && echo "$hogs busy loops, CPU$load_cpu" || echo none);" \
         "$([ "$stall_every" -gt 0 ] && echo "program stopped for 150 ms every $stall_every s;")" \
         "$([ "$faults" = 1 ] && echo "faults a third into the run (--faults);")" \
@@ -285,6 +304,7 @@ field() { sed -n "s/^$1: //p" "$runs/onsets.txt"; }
         "adding up to $(field 'shift from spacing faults')"
     awk '/^shift from spacing faults:/ { on = 1; next } /^[^ ]/ { on = 0 } on' "$runs/onsets.txt"
     echo "CPU, program at $top: $cpu_top"
+    echo "CPU, program's threads at $top:${thread_parts%,}"
     echo "CPU, sound server at $top: $server_top (all its processes:${server_parts%,})"
     [ "$server" != pipewire ] || echo "recorder: $(tail -n 1 "$session_dir/recorder.log" 2>/dev/null)"
     echo "CPU, program stopped: $cpu_stopped % of one core (over $stopped s, from 2 s after STOP)"

@@ -123,6 +123,49 @@ TEST_F(PipeWireOutputTest, OnAGraphAt44100HzTheClicksKeepTheirTimes)
     EXPECT_EQ(w.output.underflows(), 0u);
 }
 
+// The graph switches its rate while the stream plays, and back: ticks passed at one rate
+// are not counted at the other, so the heard position keeps to the steady clock and the
+// clicks to their frames (the recorder starts again on each side: it is resampled too).
+TEST_F(PipeWireOutputTest, ARateSwitchMidRunMovesNeitherTheClockNorTheClicks)
+{
+    PrivateSoundServer server(Kind::PipeWire);
+    ASSERT_TRUE(server.start());
+    WatchedOutput w;
+    w.output.open();
+    ASSERT_TRUE(w.started.wait(5000));
+    QTest::qWait(1500);
+    for (const int rate : {44100, 48000}) {
+        ASSERT_TRUE(setGraph("clock.force-rate", rate));
+        QTest::qWait(700);
+        server.stopRecording();
+        ASSERT_TRUE(server.startRecording());
+        expectClicksAtTheirFrames(w, server, 1);
+    }
+    EXPECT_EQ(w.unavailable.count(), 0);
+    EXPECT_EQ(w.started.count(), 1);
+}
+
+// Opened and closed again and again while the graph runs 64-frame cycles: closed while
+// connecting, while linking and while the data thread renders, the stream goes without
+// a fault (the sanitizers' build runs this too), and the next one plays on its frames.
+TEST_F(PipeWireOutputTest, OpenedAndClosedAgainAndAgainAtAShortCycle)
+{
+    PrivateSoundServer server(Kind::PipeWire);
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(setGraph("clock.force-quantum", 64));
+    WatchedOutput w;
+    for (int i = 0; i < 40; ++i) {
+        w.output.open();
+        QTest::qWait(i % 5 * 20);
+        w.output.close();
+    }
+    w.output.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.output.route() == AudioOutput::Route::PipeWire; },
+                                5000));
+    expectClicksAtTheirFrames(w, server);
+    EXPECT_EQ(w.unavailable.count(), 0);
+}
+
 TEST_F(PipeWireOutputTest, ServerRestartedGivesANewStreamFromFrameZero)
 {
     PrivateSoundServer server(Kind::PipeWire);

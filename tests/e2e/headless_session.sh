@@ -186,7 +186,10 @@ graph_record=""
 start_recording() {
     if [ "${TAVRO_SOUND_SERVER:-pulseaudio}" = pipewire ]; then
         [ -x "$graph_record" ] || session_fail "graph-record is not built"
-        "$graph_record" --target metro_null --seconds "${2:-3700}" "$1" 2>"$session_dir/recorder.log" &
+        # TAVRO_GRAPH_CYCLE: the cycle the recorder asks, as another program beside the
+        # metronome (a call, a browser) would ask a short one of the graph.
+        "$graph_record" --target metro_null --seconds "${2:-3700}" \
+            ${TAVRO_GRAPH_CYCLE:+--latency "$TAVRO_GRAPH_CYCLE"} "$1" 2>"$session_dir/recorder.log" &
         recorder_pid=$!; started "$recorder_pid"
         wait_until 20 pw_stream_named graph-record || session_fail "the recording did not start"
         sleep 0.5

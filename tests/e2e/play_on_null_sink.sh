@@ -10,9 +10,12 @@
 # On PipeWire the program plays its own native stream, recorded by graph-record at its
 # graph positions, and the run goes through more faults: the program stopped for 200 ms
 # and for 60 ms, the PulseAudio server stopped for 40 ms, and the graph's quantum forced
-# down and freed again. No click may move for any of them.
+# down (to TAVRO_FORCED_CYCLE frames, 256 unless told) and freed again. No click may move
+# for any of them. With TAVRO_GRAPH_CYCLE=N the recorder asks the graph for N-frame
+# cycles throughout, as a program beside the metronome may.
 #
-#   [TAVRO_SOUND_SERVER=pulseaudio|pipewire] play_on_null_sink.sh PROGRAM METRONOME_TRACE CLICK_ONSETS [GRAPH_RECORD]
+#   [TAVRO_SOUND_SERVER=pulseaudio|pipewire] [TAVRO_GRAPH_CYCLE=N] [TAVRO_FORCED_CYCLE=N] \
+#       play_on_null_sink.sh PROGRAM METRONOME_TRACE CLICK_ONSETS [GRAPH_RECORD]
 set -euo pipefail
 program=$1 trace_tool=$2 click_onsets=$3 graph_record_tool=${4:-}
 source "$(dirname "$0")/headless_session.sh"
@@ -55,7 +58,7 @@ if $pipewire; then
     sleep 2
     kill -STOP "$(pipewire_pulse_pid)"; sleep 0.04; kill -CONT "$(pipewire_pulse_pid)"
     sleep 2
-    force_quantum 256
+    force_quantum "${TAVRO_FORCED_CYCLE:-256}"
     sleep 2
     force_quantum 0
     sleep 3
