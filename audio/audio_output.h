@@ -68,9 +68,7 @@ public:
     std::int64_t framesWritten() const;
     // What the stream will have written before a click published now can be seen: the
     // frames written, and on PipeWire the coming cycle's, which is written whole at the
-    // cycle's start (reckoned as long as the longest cycle the stream asks for, which the
-    // graph may go over to at any moment). A beat is counted at least that far ahead of
-    // being heard.
+    // cycle's start. A beat is counted at least that far ahead of being heard.
     std::int64_t framesDue() const;
 
     // The route of the stream that plays (None while none does).

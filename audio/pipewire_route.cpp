@@ -279,14 +279,9 @@ void PipeWireRoute::process()
                                                 : kLatencyFrames,
                                capacity);
     const std::int64_t first = place(time);
-    // The next cycle is written whole at its start, before a click published meanwhile
-    // could be seen, and it may be the longest the stream asks for, however short this one
-    // is: another program that holds the graph at short cycles may leave at any moment,
-    // and the sink then holds as much more of the stream. Beats are counted that far
-    // ahead, so a lengthening cycle finds every click already published.
-    const std::int64_t coming = std::max<std::int64_t>(2 * kLatencyFrames - frames, frames);
+    // The next cycle, as long as this one, is written at its start.
     feed_.render(static_cast<std::int16_t*>(data.data), first, static_cast<int>(frames),
-                 static_cast<int>(coming));
+                 static_cast<int>(frames));
     next_ = first + frames;
     data.chunk->offset = 0;
     data.chunk->stride = sizeof(std::int16_t);
