@@ -12,7 +12,8 @@
 # and for 60 ms, the PulseAudio server stopped for 40 ms, and the graph's quantum forced
 # down (to TAVRO_FORCED_CYCLE frames, 256 unless told) and freed again. No click may move
 # for any of them. With TAVRO_GRAPH_CYCLE=N the recorder asks the graph for N-frame
-# cycles throughout, as a program beside the metronome may.
+# cycles throughout, as a program beside the metronome may, and the graph is made to run
+# its longest cycles for a while too, as when that program leaves.
 #
 #   [TAVRO_SOUND_SERVER=pulseaudio|pipewire] [TAVRO_GRAPH_CYCLE=N] [TAVRO_FORCED_CYCLE=N] \
 #       play_on_null_sink.sh PROGRAM METRONOME_TRACE CLICK_ONSETS [GRAPH_RECORD]
@@ -62,6 +63,15 @@ if $pipewire; then
     sleep 2
     force_quantum 0
     sleep 3
+    if [ -n "${TAVRO_GRAPH_CYCLE:-}" ]; then
+        # The graph goes over to the longest cycle, as when the program that asked for
+        # short ones leaves: the stream began on short cycles, and the next clicks must
+        # still be published in time.
+        force_quantum 2048
+        sleep 3
+        force_quantum 0
+        sleep 2
+    fi
 else
     sleep 6
     stall_program 0.15
