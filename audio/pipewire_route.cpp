@@ -279,7 +279,7 @@ void PipeWireRoute::process()
                                                 : kLatencyFrames,
                                capacity);
     const std::int64_t first = place(time);
-    // The next cycle, as long as this one, is written at its start.
+    // The next cycle is written whole at its start: beats are counted that far ahead.
     feed_.render(static_cast<std::int16_t*>(data.data), first, static_cast<int>(frames),
                  static_cast<int>(frames));
     next_ = first + frames;
@@ -289,8 +289,7 @@ void PipeWireRoute::process()
     pw_stream_queue_buffer(stream_, b);
     if (time.rate.num == 0 || time.rate.denom == 0)
         return;  // no clock: nothing heard can be told
-    // This buffer's first frame is heard `delay` after the cycle's start (and after what
-    // a resampler holds).
+    // Latency: the buffer's first frame is heard `delay` (and the resampler's) later.
     const std::int64_t delay =
         ticksInFrames(time.delay, time.rate.num, time.rate.denom).frames
         + static_cast<std::int64_t>(time.buffered);
@@ -319,12 +318,9 @@ std::int64_t PipeWireRoute::place(const pw_time& time)
         clockFrame_ = first;
     } else if (time.ticks <= lastTicks_ || clockLost_ || time.rate.num != lastRateNum_
                || time.rate.denom != lastRateDenom_) {
-        // A new driver (a move to an output with a clock of its own: its first cycle
-        // has the ticks of the cycle before), a clock back after none, or a new rate: the
-        // ticks tell nothing of the time since the previous cycle, its time does. The
-        // stream goes on later by as long as no cycle played it (that sound is lost), or
-        // back by as much as the new cycle came before the old one's end (those frames
-        // sound again). The clicks keep their time.
+        // A new driver (its first cycle repeats the last ticks), a clock back, or a new
+        // rate: the cycle's time, not its ticks, tells where the stream stands; frames no
+        // cycle played are lost, frames played twice are written again.
         first = lastFirst_ + std::max<std::int64_t>(framesSince(lastNowNs_, time.now), 0);
         clockFrame_ = first;
         carry_ = 0;

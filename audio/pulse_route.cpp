@@ -30,15 +30,11 @@ using namespace route;
 constexpr std::int64_t kSteadyFrames = 100 * kFramesPerMillisecond;
 
 constexpr std::uint32_t kBytesPerMillisecond = kFramesPerMillisecond * sizeof(std::int16_t);
-// kBuffered in all, device included (PA_STREAM_ADJUST_LATENCY), asked for kRequested at a
-// time. Each request wakes the loop's thread (on PulseAudio twice: the block's release
-// follows it), and those wake-ups are most of what the program costs while it plays: the
-// larger the requests, the lighter it is. The server gives the device (kBuffered - 2
-// requests) / 2 of it: PipeWire's PulseAudio server runs the graph in cycles of about
-// what its streams ask the device for, and when a cycle passes the stream by, every later
-// click moves by a whole cycle, so that share stays short. The beats are counted as far
-// ahead as the stream is written (see ClickPlayer::lookahead); a stall of the whole
-// program shorter than the buffer loses nothing.
+// kBuffered in all, the device's latency included (PA_STREAM_ADJUST_LATENCY), asked
+// kRequested at a time: each request wakes the loop's thread, most of what the program
+// costs while it plays. The device gets (kBuffered - 2 requests) / 2, short, because
+// PipeWire's PulseAudio server runs its cycle at about that and an xrun there moves
+// every later click by a whole cycle.
 constexpr auto kRequested = 60ms;
 static_assert((PulseRoute::kBuffered - 2 * kRequested) / 2 == 10ms);
 constexpr auto kTargetBytes =

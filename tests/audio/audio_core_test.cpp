@@ -2,6 +2,7 @@
 #include "audio/click_schedule.h"
 #include "audio/click_sound.h"
 #include "audio/heard_clock.h"
+#include "audio/route_mailbox.h"
 #include "audio/seqlock.h"
 #include "audio/triple_buffer.h"
 
@@ -399,6 +400,48 @@ TEST(TripleBuffer, TheReaderSeesWholeValuesEachNoOlderAndAtLastTheLatest)
     EXPECT_EQ(older, 0);
     EXPECT_EQ(handover.latest()[0], last);
     EXPECT_EQ(handover.latest()[0], last);  // and keeps it
+}
+
+// Two routes' threads post at once while the user-interface thread takes: every news
+// arrives once, each thread's in the order it was posted; a full mailbox refuses rather
+// than overwrite what is not taken yet.
+TEST(RouteMailbox, EveryNewsArrivesOnceInItsSendersOrderAndAFullOneRefuses)
+{
+    RouteMailbox mailbox;
+    constexpr std::uint64_t kEach = 20000;
+    auto send = [&](std::uint64_t from) {
+        for (std::uint64_t i = 1; i <= kEach;) {
+            RouteNews news;
+            news.attempt = from * kEach * 2 + i;
+            if (mailbox.post(news))
+                ++i;
+        }
+    };
+    std::thread a(send, 0), b(send, 1);
+    std::array<std::uint64_t, 2> last{0, 0};
+    std::uint64_t taken = 0, outOfOrder = 0;
+    while (taken < 2 * kEach) {
+        RouteNews news;
+        if (!mailbox.take(news))
+            continue;
+        const std::uint64_t from = news.attempt / (kEach * 2), i = news.attempt % (kEach * 2);
+        outOfOrder += i == last[from] + 1 ? 0 : 1;
+        last[from] = i;
+        ++taken;
+    }
+    a.join();
+    b.join();
+    EXPECT_EQ(outOfOrder, 0u);
+    RouteNews news;
+    EXPECT_FALSE(mailbox.take(news));
+
+    for (std::size_t i = 0; i < RouteMailbox::kCapacity; ++i) {
+        news.attempt = i;
+        ASSERT_TRUE(mailbox.post(news));
+    }
+    EXPECT_FALSE(mailbox.post(news));
+    ASSERT_TRUE(mailbox.take(news));
+    EXPECT_EQ(news.attempt, 0u);
 }
 
 }  // namespace
