@@ -24,7 +24,10 @@ inline std::vector<std::int64_t> clickOnsets(const std::vector<std::int16_t>& sa
 inline std::vector<std::int64_t> clickOnsets(const QByteArray& recording)
 {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(recording.size() / 2));
-    std::memcpy(samples.data(), recording.constData(), samples.size() * 2);
+    // Sample by sample: g++ 14 takes a memcpy from a QByteArray for one from its shared
+    // empty array and warns.
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        std::memcpy(&samples[i], recording.constData() + 2 * i, 2);
     return clickOnsets(samples);
 }
 
