@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -70,8 +71,12 @@ PipeWireRoute::PipeWireRoute(StreamFeed& feed, RouteListener& listener)
     if (!loop_)
         return;
     // client-rt.conf: the data thread, which renders the samples, runs at real-time
-    // priority where the system allows it.
-    pw_properties* props = pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr);
+    // priority where the system allows it (from PipeWire 1.0 on, client.conf does that
+    // and the other name is refused with a warning).
+    const bool fromOneOn = std::atoi(pw_get_library_version()) >= 1;
+    pw_properties* props = fromOneOn
+                               ? pw_properties_new(nullptr, nullptr)
+                               : pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr);
     addNames(props);
     if (props)
         context_ = pw_context_new(pw_thread_loop_get_loop(loop_), props, 0);

@@ -13,7 +13,9 @@
 #     --list REGEX   list the tests ctest sees whose names match REGEX
 #     --test REGEX   run them: ctest -R REGEX --output-on-failure, e.g. 'PipeWire|pipewire'
 #     --package DEB  install DEB in the chroot with apt-get, show what each of its
-#                    dependencies resolved to, then purge it again
+#                    dependencies resolved to, play a run with the installed program on
+#                    a private PipeWire (the end-to-end test, with the build's tools),
+#                    then purge it again
 #     --shell        a shell in the chroot, with everything mounted, once the rest is done
 # The source tree is mounted read-only at /src in the chroot and built in /build
 # (DIR/build here), as a RelWithDebInfo build with the tests; build.log there keeps the
@@ -247,6 +249,14 @@ if [ -n "$deb" ]; then
         printf '     %-55s -> %s\n' "$clause" "${found:-NOT INSTALLED}"
     done
     in_chroot dpkg-query -W -f='   installed: ${Package} ${Version} ${Status}\n' "$name"
+    echo "   a run of the installed program on PipeWire:"
+    play=0
+    tools=$bdir/tools
+    in_chroot TAVRO_SOUND_SERVER=pipewire TAVRO_FORM1_GEOMETRY="$bdir/tests/support/form1-geometry" \
+        bash /src/tests/e2e/play_on_null_sink.sh \
+        /usr/bin/tavro-metronome "$tools/metronome-trace/metronome-trace" \
+        "$tools/click-onsets/click-onsets" "$tools/graph-record/graph-record" || play=$?
+    echo "   the run: $([ "$play" -eq 0 ] && echo passed || echo "failed ($play)")"
     in_chroot apt-get purge -y -q "$name" >/dev/null
     in_chroot apt-get autoremove --purge -y -q >/dev/null
     rm -f "$dir$inside"

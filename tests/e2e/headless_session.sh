@@ -109,12 +109,12 @@ main_window() { xdotool search --onlyvisible --name '^Tavro Metronome$' | head -
 # client area, "x y" in pixels, the buttons also by their captions (START, STOP, PAUSE,
 # QUIT); client_height is the client area's height. All from the window's layout table,
 # as form1-geometry prints it; that helper is built with the tests in the build tree of
-# PROGRAM ($1).
+# PROGRAM ($1), or named by TAVRO_FORM1_GEOMETRY (an installed program has no build tree).
 declare -A control_at=()
 client_height=0
 read_layout() {
     local geometry layout name left top width height
-    geometry=$(dirname "$1")/../tests/support/form1-geometry
+    geometry=${TAVRO_FORM1_GEOMETRY:-$(dirname "$1")/../tests/support/form1-geometry}
     layout=$("$geometry") || session_fail "$geometry did not run (build the target form1-geometry)"
     while read -r name left top width height; do
         control_at[$name]="$((left + width / 2)) $((top + height / 2))"
