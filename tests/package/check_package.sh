@@ -45,7 +45,8 @@ fi
 
 # The control fields the tools cannot work out.
 depends=$(dpkg-deb -f "$deb" Depends)
-for wanted in "fonts-liberation | fonts-liberation2" libqt6svg6 libqt6widgets6 libpulse0 \
+for wanted in "fonts-liberation | fonts-liberation2" "qt6-svg-plugins | libqt6svg6 (<< 6.7.2-5)" \
+    libqt6widgets6 libpulse0 \
     libpipewire-0.3-0; do
     case ", $depends," in
         *", $wanted"[\ ,\(]*) ;;
