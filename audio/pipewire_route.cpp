@@ -374,7 +374,6 @@ void PipeWireRoute::watch()
         seenCycles_ = cycle.count;
         const Clock::time_point at{std::chrono::nanoseconds(cycle.nowNs)};
         if (!watch_.heard()) {
-            watch_.progressed(now);
             seenReanchors_ = cycle.reanchors;
             listener_.routeStarted(attempt_, {true, streamId_, 0, at - timeOf(cycle.heard)});
         }

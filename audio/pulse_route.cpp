@@ -137,7 +137,7 @@ void PulseRoute::attempt()
         raised_ = true;
         raiseCurrentThreadToRealtime();
     }
-    failed_ = absent_ = connected_ = false;
+    failed_ = absent_ = false;
     heardFrames_ = 0;
     heardClock_.reset();
     reportStamp_ = 0;
@@ -150,7 +150,6 @@ void PulseRoute::attempt()
         auto* me = static_cast<PulseRoute*>(self);
         const pa_context_state_t state = pa_context_get_state(context);
         if (state == PA_CONTEXT_READY) {
-            me->connected_ = true;
             me->watch_.connected(Clock::now());
             if (!me->refuseOnPipeWire_)
                 return me->connectStream();
@@ -266,7 +265,7 @@ void PulseRoute::watch()
     if (absent_)
         return absent(Absence::NoDevices);
     if (failed_) {
-        if (!connected_)
+        if (!watch_.isConnected())
             return absent(Absence::NoServer);
         return fail(watch_.heard() ? kServerWentAway : kNotOpened);
     }

@@ -73,7 +73,6 @@ private:
     bool raised_ = false;           // the loop's thread runs at real-time priority
     bool failed_ = false;           // the connection or the stream has failed
     bool absent_ = false;           // the server is PipeWire's and plays no sound
-    bool connected_ = false;        // the server accepted the connection
     StreamWatch watch_;
     std::uint64_t stream_id_ = 0;   // the feed's id of the stream
     std::int64_t written_ = 0;      // frames of the stream rendered so far

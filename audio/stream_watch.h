@@ -35,6 +35,7 @@ public:
         heard_ = heard_ || heard;
     }
 
+    bool isConnected() const { return connected_; }
     bool heard() const { return heard_; }
 
     Verdict verdict(Clock::time_point now) const
