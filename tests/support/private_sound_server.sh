@@ -108,15 +108,20 @@ run_pipewire() {
     pids+=($!)
     appears "$dir/native" 10
     # The socket is there before the server has taken in the graph: until then it
-    # refuses to make a sink ("Not supported").
-    local tries
-    for tries in $(seq 50); do
-        PULSE_SERVER=$address pactl load-module module-null-sink sink_name=metro_null \
-            rate=48000 channels=2 format=s16le >/dev/null 2>&1 && break
-        [ "$tries" -lt 50 ] || { echo "no null sink" >&2; exit 1; }
-        sleep 0.1
-    done
-    PULSE_SERVER=$address pactl set-default-sink metro_null
+    # refuses to make a sink ("Not supported"); and it cannot name a default sink before
+    # the session manager has made the "default" metadata (also "Not supported"), which
+    # takes seconds on a busy machine.
+    retried() { # WHAT COMMAND...: runs the command until it succeeds, 15 s at most
+        local what=$1 deadline=$((SECONDS + 15))
+        shift
+        until "$@" >/dev/null 2>&1; do
+            [ "$SECONDS" -lt "$deadline" ] || { echo "no $what" >&2; exit 1; }
+            sleep 0.1
+        done
+    }
+    retried "null sink" env PULSE_SERVER="$address" pactl load-module module-null-sink \
+        sink_name=metro_null rate=48000 channels=2 format=s16le
+    retried "default sink" env PULSE_SERVER="$address" pactl set-default-sink metro_null
     wait -n "${pids[@]}" || true
     echo "private_sound_server.sh: a process of the PipeWire server ended" >&2
     exit 1
