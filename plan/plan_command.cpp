@@ -6,6 +6,7 @@
 #include "plan/descriptor_output.h"
 #include "plan/plan_options.h"
 #include "plan/plan_report.h"
+#include "plan/removal_on_signals.h"
 #include "plan/shell_quoting.h"
 #include "plan/speed_plan.h"
 #include "plan/track_output.h"
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace tavro::plan {
 
@@ -26,6 +28,7 @@ constexpr int kRefused = 2;  // by START, or a bad command line
 
 // "writing FILE: 42%" on one line of a terminal, rewritten in place, once writing has
 // taken longer than a second; shorter writes show nothing, and neither does a log file.
+// A signal that ends the program ends the line too.
 class ProgressLine {
 public:
     ProgressLine(const Console& console, std::string file, std::int64_t total)
@@ -34,6 +37,8 @@ public:
           file_(std::move(file)),
           total_(total)
     {
+        if (onTerminal_)
+            lineEnd_.emplace();
     }
 
     void update(std::int64_t done)
@@ -44,6 +49,7 @@ public:
             return;
         shown_ = now;
         err_ << "\rwriting " << file_ << ": " << done * 100 / total_ << '%' << std::flush;
+        lineEnd_->setOpen(true);
     }
 
     // Ends the line, if one was begun, after `done` frames.
@@ -52,6 +58,7 @@ public:
         if (shown_ == Clock::time_point())
             return;
         err_ << "\rwriting " << file_ << ": " << done * 100 / total_ << "%\n" << std::flush;
+        lineEnd_->setOpen(false);
     }
 
 private:
@@ -62,6 +69,7 @@ private:
     std::int64_t total_;
     Clock::time_point began_ = Clock::now();
     Clock::time_point shown_;
+    std::optional<LineEndOnSignals> lineEnd_;  // on a terminal
 };
 
 int usageError(std::ostream& err, const std::string& why)
@@ -174,6 +182,8 @@ int runPlanCommand(const std::vector<std::string>& args, const Console& console)
             writeCsv(out, rows);
         else
             writeTable(out, plan, rows);
+        if (track && !options.csv)
+            writeTrackLength(out, plan, frames, options.wavFrames ? nullptr : &rows.back());
         if (const int status = flushed(out, err); status != kDone)
             return status;
     }

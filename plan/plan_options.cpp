@@ -82,16 +82,23 @@ std::optional<std::int64_t> wholeNumber(std::string_view text, std::int64_t lowe
     return value;
 }
 
-// Seconds as frames of the click track: a positive number of seconds up to the most a
-// WAV file holds, to the nearest frame.
-std::optional<std::int64_t> secondsAsFrames(std::string_view text)
+std::optional<double> secondsIn(std::string_view text)
 {
     double seconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0)
-        || seconds > double(kMaxSeconds))
+    if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
-    const std::int64_t frames = std::llround(seconds * audio::kSampleRate);
+    return seconds;
+}
+
+// Seconds as frames of the click track: a positive number of seconds up to the most a
+// WAV file holds, to the nearest frame, and so at least half a frame.
+std::optional<std::int64_t> secondsAsFrames(std::string_view text)
+{
+    const std::optional<double> seconds = secondsIn(text);
+    if (!seconds || !(*seconds > 0) || *seconds > double(kMaxSeconds))
+        return std::nullopt;
+    const std::int64_t frames = std::llround(*seconds * audio::kSampleRate);
     if (frames < 1)
         return std::nullopt;
     return frames;
@@ -147,7 +154,8 @@ private:
         const std::string_view value =
             inlineValue ? *inlineValue : std::string_view(args_[next_++]);
         if (!apply(arg, value, options))
-            return "bad value " + shellQuoted(value) + " for " + std::string(arg) + expected(arg);
+            return "bad value " + shellQuoted(value) + " for " + std::string(arg)
+                   + expected(arg, value);
         return "";
     }
 
@@ -183,7 +191,7 @@ private:
         return !value.empty();
     }
 
-    static std::string expected(std::string_view arg)
+    static std::string expected(std::string_view arg, std::string_view value)
     {
         if (arg == "--time")
             return " (" + namesOf(kTimes) + ")";
@@ -193,6 +201,11 @@ private:
             return " (" + namesOf(kVolumes) + ")";
         if (arg == "--steps")
             return " (a whole number from 1 to " + std::to_string(kMaxSteps) + ")";
+        // In range, and still refused: it rounds to no frame.
+        const std::optional<double> seconds = secondsIn(value);
+        if (arg == "--seconds" && seconds > 0.0 && seconds <= double(kMaxSeconds))
+            return " (shorter than one sample of the track, 1/" + std::to_string(audio::kSampleRate)
+                   + " of a second)";
         if (arg == "--seconds")
             return " (more than 0, at most " + std::to_string(kMaxSeconds) + ")";
         return " (a file name)";

@@ -1,5 +1,6 @@
 #include "plan/plan_report.h"
 
+#include "audio/click_schedule.h"
 #include "engine/number_text.h"
 
 #include <algorithm>
@@ -127,6 +128,17 @@ void writeTable(std::ostream& out, SpeedPlan& plan, std::span<const PlanRow> row
                        timeWidth, clockTime(row.startMs).c_str());
     }
     writeSummary(out, plan);
+}
+
+void writeTrackLength(std::ostream& out, SpeedPlan& plan, std::int64_t frames,
+                      const PlanRow* lastRow)
+{
+    out << "\nThe click track lasts "
+        << clockTime(dividedRounded(frames, audio::kFramesPerMillisecond));
+    if (lastRow)
+        out << ", until the passes of step " << lastRow->step << " end, after beat "
+            << lastRow->firstBeat + plan.beatsPerStep() - 1;
+    out << ".\n";
 }
 
 }  // namespace tavro::plan

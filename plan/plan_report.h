@@ -25,4 +25,9 @@ void writeCsv(std::ostream& out, std::span<const PlanRow> rows);
 // when its passes at that speed end.
 void writeTable(std::ostream& out, SpeedPlan& plan, std::span<const PlanRow> rows);
 
+// The click track's length, under the table: "The click track lasts 9:41.3, until the
+// passes of step 12 end." (`lastRow` where it lasts as long as the rows, else it was chosen).
+void writeTrackLength(std::ostream& out, SpeedPlan& plan, std::int64_t frames,
+                      const PlanRow* lastRow);
+
 }  // namespace tavro::plan

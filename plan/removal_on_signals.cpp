@@ -15,8 +15,10 @@ namespace {
 // The made file's name, for the handler, which may only make async-signal-safe calls.
 char pendingPath[PATH_MAX];
 volatile std::sig_atomic_t pending = 0;
+volatile std::sig_atomic_t lineOpen = 0;
+int handlerUsers = 0;  // the first installs the handlers, the last restores what was before
 
-sigset_t caught;  // the signals that remove the file
+sigset_t caught;  // the signals that clean up before they end the program
 struct sigaction savedActions[NSIG];
 struct sigaction savedFileSizeAction;
 
@@ -35,8 +37,12 @@ bool endsTheProgram(int signal)
     }
 }
 
-extern "C" void removePendingAndDie(int signal)
+extern "C" void cleanUpAndDie(int signal)
 {
+    if (lineOpen) {
+        const ssize_t ended = write(STDERR_FILENO, "\n", 1);
+        (void)ended;  // nothing else to do when it fails
+    }
     if (pending)
         unlink(pendingPath);
     // Raised again with the default action, which ends the program as soon as this
@@ -57,10 +63,10 @@ private:
     sigset_t before_;
 };
 
-}  // namespace
-
-RemovalOnSignals::RemovalOnSignals()
+void installHandlers()
 {
+    if (handlerUsers++ > 0)
+        return;
     sigemptyset(&caught);
     // SIGKILL cannot be caught (sigaction refuses it, like the signals the C library
     // keeps for itself); SIGXFSZ is ignored below.
@@ -71,7 +77,7 @@ RemovalOnSignals::RemovalOnSignals()
             sigaddset(&caught, signal);
     }
     struct sigaction removing {};
-    removing.sa_handler = removePendingAndDie;
+    removing.sa_handler = cleanUpAndDie;
     removing.sa_mask = caught;  // one handler at a time
     for (int signal = 1; signal < NSIG; ++signal) {
         if (sigismember(&caught, signal) == 1 && sigaction(signal, &removing, nullptr) != 0)
@@ -83,14 +89,25 @@ RemovalOnSignals::RemovalOnSignals()
     sigaction(SIGXFSZ, &ignore, &savedFileSizeAction);
 }
 
-RemovalOnSignals::~RemovalOnSignals()
+void restoreHandlers()
 {
-    remove();
+    if (--handlerUsers > 0)
+        return;
     for (int signal = 1; signal < NSIG; ++signal) {
         if (sigismember(&caught, signal) == 1)
             sigaction(signal, &savedActions[signal], nullptr);
     }
     sigaction(SIGXFSZ, &savedFileSizeAction, nullptr);
+}
+
+}  // namespace
+
+RemovalOnSignals::RemovalOnSignals() { installHandlers(); }
+
+RemovalOnSignals::~RemovalOnSignals()
+{
+    remove();
+    restoreHandlers();
 }
 
 int RemovalOnSignals::makeFile(std::string& pattern)
@@ -130,5 +147,15 @@ void RemovalOnSignals::remove()
         unlink(pendingPath);
     pending = 0;
 }
+
+LineEndOnSignals::LineEndOnSignals() { installHandlers(); }
+
+LineEndOnSignals::~LineEndOnSignals()
+{
+    lineOpen = 0;
+    restoreHandlers();
+}
+
+void LineEndOnSignals::setOpen(bool open) { lineOpen = open; }
 
 }  // namespace tavro::plan

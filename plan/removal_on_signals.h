@@ -27,4 +27,18 @@ public:
     void remove();
 };
 
+// A line left open on the terminal of standard error (a progress line, rewritten in
+// place): while it is open, a signal that ends the program first ends the line, so that
+// the shell's prompt starts on a line of its own. The signals are caught as for a
+// RemovalOnSignals, which may exist at the same time. One at a time per program.
+class LineEndOnSignals {
+public:
+    LineEndOnSignals();
+    ~LineEndOnSignals();
+    LineEndOnSignals(const LineEndOnSignals&) = delete;
+    LineEndOnSignals& operator=(const LineEndOnSignals&) = delete;
+
+    void setOpen(bool open);
+};
+
 }  // namespace tavro::plan

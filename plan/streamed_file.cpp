@@ -9,8 +9,8 @@
 
 namespace tavro::plan {
 
-// Truncated, as a shell's redirection does, for a regular file met here (one behind a
-// link of /proc/self/fd that names no folder's file); a FIFO or a device ignores it.
+// Emptied (O_TRUNC) should it be a regular file after all, as a shell's redirection
+// does; a FIFO or a device ignores that.
 StreamedFile::StreamedFile(const std::string& path)
     : fd_(aboveStandardStreams(open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC))),
       owned_(true),
@@ -18,11 +18,15 @@ StreamedFile::StreamedFile(const std::string& path)
 {
     if (fd_ < 0)
         throw FileError(shownName_, errno);
+    if (isatty(fd_)) {
+        close(fd_);
+        throw FileError(shownName_ + " is a terminal: send the click track to a file or a pipe");
+    }
 }
 
-StreamedFile::StreamedFile(int fd, std::string shownName)
+StreamedFile::StreamedFile(int fd, std::string shownName, Ownership ownership)
     : fd_(fd),
-      owned_(false),
+      owned_(ownership == kOwned),
       shownName_(std::move(shownName))
 {
 }

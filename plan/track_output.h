@@ -15,6 +15,8 @@ class FileError : public std::runtime_error {
 public:
     // "cannot write NAME: REASON", with the file's name as messages show it.
     FileError(const std::string& shownName, int error);
+    // "cannot write NAME: WHY", where the errno alone would not say what failed.
+    FileError(const std::string& shownName, const std::string& why, int error);
     explicit FileError(const std::string& message);
 
     int error() const { return error_; }  // the errno, or 0
@@ -34,8 +36,10 @@ public:
 
 // The output that --wav FILE names. A regular file, or a name not yet taken, is replaced
 // whole (a ReplacingFile); through a symbolic link, the file it leads to is, and the link
-// stays. Anything else (a FIFO, a device, a terminal, /dev/stdout) is written straight
-// through (a StreamedFile).
+// stays. Anything else (a FIFO, a device, /dev/stdout into a pipe) is written straight
+// through (a StreamedFile); a terminal is refused. The kernel judges first whether this
+// user may write the file as named: a write-protected file, another user's, and a link
+// that may not be followed (fs.protected_symlinks) are refused as cp refuses them.
 std::unique_ptr<TrackOutput> openTrackFile(const std::string& path);  // throws FileError
 
 // Whether `path` names the pipe or the file that is open as standard output: /dev/stdout,

@@ -16,7 +16,8 @@ packages=(
 # The tests: GoogleTest, private sound servers (PulseAudio, and PipeWire with its
 # PulseAudio server, its session manager and a session bus), a virtual display driven
 # from outside, clang with its sanitizer runtime for the fuzz targets, Google Benchmark
-# for the engine benchmark, and what packing and checking the Debian package takes.
+# for the engine benchmark, what packing and checking the Debian package takes, and the
+# tools that set a file's extended attributes and ACLs (which tavro-plan's track keeps).
 test_packages=(
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
@@ -24,6 +25,7 @@ test_packages=(
   xvfb xauth xdotool python3
   clang libclang-rt-14-dev libbenchmark-dev
   dpkg-dev file librsvg2-bin desktop-file-utils appstream
+  attr acl
 )
 
 if [ "${1:-}" = "--tests" ]; then

@@ -56,6 +56,11 @@ foreach(args IN ITEMS "--bogus" "stray" "--time;5/4" "--increase;fast" "--volume
     fail("usage error '${args}': status ${status}, stdout '${out}', stderr '${err}'")
   endif()
 endforeach()
+# A length in range that gives no sample says so, not "more than 0".
+run_plan(--wav x.wav --seconds 0.00001)
+if(NOT err MATCHES "for --seconds \\(shorter than one sample of the track, 1/48000 of a second\\)")
+  fail("--seconds under one sample: stderr '${err}'")
+endif()
 
 # A value or name that holds control characters is shown escaped: an escape sequence
 # typed by mistake never reaches the terminal. (fail() reads its text as CMake code, so
