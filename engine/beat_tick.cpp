@@ -83,10 +83,7 @@ void Metronome::applyCap()
 void Metronome::showStatus()
 {
     const MetronomeState& s = state_;
-    // The speed shown is the one the whole-millisecond interval really gives.
-    const double interval = window_.timerInterval();
-    window_.setLabelCaption(StatusLabel::Speed,
-                            formatNumber(roundHalfEven(1000.0 / interval * 60.0)));
+    window_.setLabelCaption(StatusLabel::Speed, formatNumber(shownSpeed(window_.timerInterval())));
     window_.setLabelCaption(StatusLabel::Bar, formatNumber(s.bar));
     window_.setLabelCaption(StatusLabel::BarTotal, formatNumber(s.piecelength));
     window_.setLabelCaption(StatusLabel::Beat, formatNumber(s.beat));

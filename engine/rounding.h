@@ -15,6 +15,10 @@ double roundHalfEven(double value);
 // the result always lies between 1 and 60000 for the rates a run can reach.
 std::int32_t intervalForRate(double beatsPerSecond);
 
+// The speed the Speed label shows for a timer interval: the beats per minute that the
+// whole-millisecond interval really gives, to the nearest (350 plays at 171 ms: 351).
+double shownSpeed(std::int32_t intervalMs);
+
 // The slowest rate a speed step may set: one beat per minute.
 inline constexpr double kSlowestRate = 1.0 / 60.0;
 

@@ -4,6 +4,8 @@
 #include "mainwindow/about_text.h"
 #include "mainwindow/app_icon.h"
 #include "mainwindow/form1_layout.h"
+#include "engine/number_text.h"
+#include "engine/rounding.h"
 #include "mainwindow/message_box.h"
 #include "playback/run_at.h"
 #include "toolkit/fonts.h"
@@ -70,6 +72,10 @@ Form1::Form1(Form1Services services)
     QtWindowOps::Services platform;
     platform.beep = bell;
     platform.endProgram = [this] { endProgram(); };
+    announcer_ = new StatusAnnouncer(this);
+    platform.captionShown = [this](StatusLabel label, const std::string& caption) {
+        announcer_->shown(label, caption);
+    };
     ops_ =
         std::make_unique<QtWindowOps>(controls_, volumeItems_, *timer1_, this, std::move(platform));
     recorder_ = std::make_unique<playback::BeatRecorder>(*ops_);
@@ -131,8 +137,10 @@ void Form1::connectHandlers()
     connect(controls_.Command2, &QPushButton::clicked, this, [this] {
         metronome_->Command2_Click();
         // A stream is open only while a run exists.
-        if (metronome_->runState() == RunState::Running)
+        if (metronome_->runState() == RunState::Running) {
             clickPlayer_->open();
+            announcer_->runStarted(topSpeedCaptions(metronome_->state()));
+        }
         foreseeNextBeat();
     });
     connect(controls_.Command3, &QPushButton::clicked, this, [this] {
@@ -153,6 +161,15 @@ void Form1::connectHandlers()
             handler(&Metronome::mnulow_Click));
     connect(mnuinstruct_, &QAction::triggered, this, [this] { mnuinstruct_Click(); });
     connect(mnuabout_, &QAction::triggered, this, [this] { mnuabout_Click(); });
+}
+
+// The captions the Speed label may show on the maximum: a step capped on it adds the last
+// beat per minute to the one below, a skip may land on it, and the two may round apart.
+std::vector<std::string> Form1::topSpeedCaptions(const MetronomeState& s)
+{
+    const double capped = (s.maxbpm - 1) / 60 + 1.0 / 60;
+    return {formatNumber(shownSpeed(intervalForRate(s.maxbpm / 60))),
+            formatNumber(shownSpeed(intervalForRate(capped)))};
 }
 
 void Form1::countBeat()

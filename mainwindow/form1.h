@@ -4,6 +4,7 @@
 #include "help/help_window.h"
 #include "mainwindow/form1_controls.h"
 #include "mainwindow/qt_window_ops.h"
+#include "mainwindow/status_announcer.h"
 #include "playback/audio_timeline.h"
 #include "playback/beat_recorder.h"
 #include "playback/beat_timer.h"
@@ -58,6 +59,7 @@ private:
     void buildMenus();
     void connectHandlers();
     void countBeat();
+    static std::vector<std::string> topSpeedCaptions(const MetronomeState& s);
     void foreseeNextBeat();
     void tellSoundFellBack(const QString& reason);
     void mnuinstruct_Click();
@@ -75,6 +77,7 @@ private:
     playback::BeatTimer* timer1_ = nullptr;
     playback::ClickPlayer* clickPlayer_ = nullptr;
     bool soundNoticeShown_ = false;
+    StatusAnnouncer* announcer_ = nullptr;  // before ops_, which tells it the captions
     std::unique_ptr<QtWindowOps> ops_;
     // The engine's window: the widgets, with each beat held until it is heard.
     std::unique_ptr<playback::BeatRecorder> recorder_;

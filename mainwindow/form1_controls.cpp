@@ -177,8 +177,8 @@ private:
 };
 
 // A value label: blue, centred, single-line border, showing its caption at start. Its
-// accessible name is the value it shows (kept in step by the window operations), its
-// description what the value is.
+// accessible name says what the value is and the value (kept in step by the window
+// operations: "Speed: 60 beats per minute"), its description what the value is.
 void addStatusValue(QWidget* client, Form1Controls& c, StatusLabel which, At at,
                     const char* description, double points = 12)
 {
@@ -192,7 +192,6 @@ void addStatusValue(QWidget* client, Form1Controls& c, StatusLabel which, At at,
     // Painted whole by itself, on the window's colour: a new value repaints the label
     // alone, not the frame behind it (several times a beat at the fastest speeds).
     label->setAutoFillBackground(true);
-    label->setAccessibleName(label->text());
     label->setAccessibleDescription(QString::fromLatin1(description));
     c.statusLabels[static_cast<std::size_t>(which)] = label;
 }

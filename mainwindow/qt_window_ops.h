@@ -23,6 +23,9 @@ public:
     struct Services {
         std::function<void()> beep;        // one system beep
         std::function<void()> endProgram;  // close every window and leave the event loop
+        // Every caption written to a status label, changed or not (a screen reader's
+        // announcements follow them).
+        std::function<void(StatusLabel, const std::string&)> captionShown;
     };
 
     QtWindowOps(const Form1Controls& controls, const std::array<QAction*, 3>& volumeItems,
@@ -38,6 +41,9 @@ public:
     void messageBox(const std::string& text, const std::string& title) override;
     void beep() override;
     void endProgram() override;
+
+    // The status label's accessible name, from its caption (and its total's).
+    void nameStatusLabel(StatusLabel label);
 
 private:
     const Form1Controls& controls_;

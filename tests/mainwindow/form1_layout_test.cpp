@@ -147,12 +147,12 @@ TEST_F(Form1LayoutTest, ControlsCarryAccessibleNamesAndValuesDescribeThemselves)
         {"Command3", "STOP"},
         {"Command4", "PAUSE"},
         {"Command1", "QUIT"},
-        {"speedlabel", "60", "Speed in beats per minute"},
-        {"barlabel", "-2", "At bar"},
-        {"bartotallabel", "4", "Bar total"},
-        {"beatlabel", "1", "Beat"},
-        {"repeatlabel", "1", "Repeat"},
-        {"repeattotallabel", "2", "Repeat total"},
+        {"speedlabel", "Speed: 60 beats per minute", "Speed in beats per minute"},
+        {"barlabel", "Bar -2 of 4", "At bar"},
+        {"bartotallabel", "Bars in the piece: 4", "Bar total"},
+        {"beatlabel", "Beat 1", "Beat"},
+        {"repeatlabel", "Pass 1 of 2", "Repeat"},
+        {"repeattotallabel", "Passes at each speed: 2", "Repeat total"},
     };
     for (const auto& [name, accessible, description] : named) {
         EXPECT_EQ(child(name)->accessibleName(), accessible) << name;
