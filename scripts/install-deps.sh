@@ -16,8 +16,9 @@ packages=(
 # The tests: GoogleTest, private sound servers (PulseAudio, and PipeWire with its
 # PulseAudio server, its session manager and a session bus), a virtual display driven
 # from outside, clang with its sanitizer runtime for the fuzz targets, Google Benchmark
-# for the engine benchmark, what packing and checking the Debian package takes, and the
-# tools that set a file's extended attributes and ACLs (which tavro-plan's track keeps).
+# for the engine benchmark, what packing and checking the Debian package takes, the
+# tools that set a file's extended attributes and ACLs (which tavro-plan's track keeps),
+# and an accessibility bus with AT-SPI for Python (a screen reader's view of a run).
 test_packages=(
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
@@ -26,6 +27,7 @@ test_packages=(
   clang libclang-rt-14-dev libbenchmark-dev
   dpkg-dev file librsvg2-bin desktop-file-utils appstream
   attr acl
+  at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 
 if [ "${1:-}" = "--tests" ]; then
