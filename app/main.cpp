@@ -7,11 +7,28 @@
 
 #include <string_view>
 
+namespace {
+
+// On a Wayland desktop the window is a native Wayland client, with the X server (if the
+// desktop runs one) as the fallback; so it is too where Wayland is the only display, where
+// the X platform alone would abort. A platform the user chose stands.
+void preferWayland()
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return;
+    if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
+        || (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("DISPLAY")))
+        qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
     // Before anything else, so that a logout during start-up ends the program cleanly too.
     tavro::ui::holdTerminationRequests();
 
+    preferWayland();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(
         tavro::project::kAppName.data(), static_cast<qsizetype>(tavro::project::kAppName.size())));

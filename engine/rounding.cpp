@@ -29,9 +29,6 @@ std::int32_t intervalForRate(double beatsPerSecond)
     return static_cast<std::int32_t>(milliseconds);
 }
 
-double shownSpeed(std::int32_t intervalMs)
-{
-    return roundHalfEven(1000.0 / intervalMs * 60.0);
-}
+double shownSpeed(std::int32_t intervalMs) { return roundHalfEven(1000.0 / intervalMs * 60.0); }
 
 }  // namespace tavro

@@ -1,11 +1,11 @@
 #include "mainwindow/form1.h"
 
+#include "engine/number_text.h"
+#include "engine/rounding.h"
 #include "help/help_window_holder.h"
 #include "mainwindow/about_text.h"
 #include "mainwindow/app_icon.h"
 #include "mainwindow/form1_layout.h"
-#include "engine/number_text.h"
-#include "engine/rounding.h"
 #include "mainwindow/message_box.h"
 #include "playback/run_at.h"
 #include "toolkit/fonts.h"

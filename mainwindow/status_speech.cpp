@@ -49,7 +49,7 @@ void StatusSpeech::shown(StatusLabel label, const std::string& caption, std::int
 
 bool StatusSpeech::passUnsaid() const
 {
-    return pass_ != saidPass_ && passLengthMs_ >= kSpacingMs;
+    return pass_ != saidPass_ && passLengthMs_ >= kShortestPassMs;
 }
 
 std::optional<std::int64_t> StatusSpeech::dueAt() const

@@ -18,11 +18,12 @@ std::string spokenStatus(StatusLabel label, const std::string& value, const std:
 // speed when it changes, the pass when it changes, and that the maximum is reached. At
 // 350 beats per minute a short plan changes both several times a second, faster than any
 // voice can say them, so announcements keep a spacing: what changes meanwhile is said
-// after it, as it then stands, once. A pass shorter than the spacing is too short to be
-// followed by ear, and is not said.
+// after it, as it then stands, once. A pass shorter than a second and a half is too short
+// to be followed by ear, and is not said.
 class StatusSpeech {
 public:
     static constexpr std::int64_t kSpacingMs = 2000;
+    static constexpr std::int64_t kShortestPassMs = 1500;
 
     // A new run from START: its first speed and pass, from its first beat on, are said
     // whatever was said before. `topSpeeds` are the captions the speed label may show at

@@ -18,7 +18,8 @@ packages=(
 # from outside, clang with its sanitizer runtime for the fuzz targets, Google Benchmark
 # for the engine benchmark, what packing and checking the Debian package takes, the
 # tools that set a file's extended attributes and ACLs (which tavro-plan's track keeps),
-# and an accessibility bus with AT-SPI for Python (a screen reader's view of a run).
+# an accessibility bus with AT-SPI for Python (a screen reader's view of a run), and a
+# headless Wayland compositor with Qt's Wayland plugin (the window as a Wayland client).
 test_packages=(
   libgtest-dev libgmock-dev
   pulseaudio pulseaudio-utils
@@ -28,6 +29,7 @@ test_packages=(
   dpkg-dev file librsvg2-bin desktop-file-utils appstream
   attr acl
   at-spi2-core python3-gi gir1.2-atspi-2.0
+  weston qt6-wayland
 )
 
 if [ "${1:-}" = "--tests" ]; then

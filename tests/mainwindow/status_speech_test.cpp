@@ -48,10 +48,9 @@ TEST(StatusSpeech, SaysEachStepAndPassOfASlowRunAndTheMaximum)
     std::vector<std::string> texts;
     for (const auto& [at, text] : run.said)
         texts.push_back(text);
-    EXPECT_EQ(texts, (std::vector<std::string>{"Speed 60 beats per minute, pass 1 of 2",
-                                               "Pass 2 of 2",
-                                               "Speed 70 beats per minute, the maximum, pass 1 of 2",
-                                               "Pass 2 of 2"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "Speed 60 beats per minute, pass 1 of 2", "Pass 2 of 2",
+                         "Speed 70 beats per minute, the maximum, pass 1 of 2", "Pass 2 of 2"}));
 }
 
 TEST(StatusSpeech, AFastRunIsSaidAtItsSpacingWithTheLatestSpeedAndNoPasses)

@@ -53,7 +53,7 @@ for wanted in "fonts-liberation | fonts-liberation2" "qt6-svg-plugins | libqt6sv
         *) fail "Depends lacks $wanted: $depends" ;;
     esac
 done
-[ "$(dpkg-deb -f "$deb" Recommends)" = "pipewire-pulse | pulseaudio" ] ||
+[ "$(dpkg-deb -f "$deb" Recommends)" = "pipewire-pulse | pulseaudio, qt6-wayland" ] ||
     fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 
 # Every place that names the release or the desktop id agrees with the package.
