@@ -1,11 +1,10 @@
 #include "help/help_window.h"
 
 #include "help/twips_label.h"
+#include "toolkit/accessible_role.h"
 #include "toolkit/fonts.h"
 #include "toolkit/twips.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QEvent>
 #include <QPainter>
 #include <QPalette>
@@ -62,27 +61,12 @@ QPushButton* topicButton(QWidget* parent, const HelpTopic& topic, double top)
 
 }  // namespace
 
-namespace {
-
-// A window of its own to assistive technology (a frame, as the main window is), not a
-// "filler": a widget of no kind Qt knows is one otherwise.
-QAccessibleInterface* helpWindowAccessible(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("tavro::ui::HelpWindow") && object)
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
-    return nullptr;
-}
-
-}  // namespace
-
 HelpWindow::HelpWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
 {
-    static const bool accessibleAsWindow =
-        (QAccessible::installFactory(helpWindowAccessible), true);
-    (void)accessibleAsWindow;
+    setAccessibleRole(this, QAccessible::Window);  // a window (a frame), as the main one
     setObjectName(QStringLiteral("frmTip"));
     setWindowTitle(QStringLiteral("Help"));
     setFont(dialogFont());

@@ -77,7 +77,7 @@ private:
     playback::BeatTimer* timer1_ = nullptr;
     playback::ClickPlayer* clickPlayer_ = nullptr;
     bool soundNoticeShown_ = false;
-    StatusAnnouncer* announcer_ = nullptr;  // before ops_, which tells it the captions
+    StatusAnnouncer* announcer_ = nullptr;  // told every caption by ops_
     std::unique_ptr<QtWindowOps> ops_;
     // The engine's window: the widgets, with each beat held until it is heard.
     std::unique_ptr<playback::BeatRecorder> recorder_;

@@ -42,10 +42,10 @@ public:
     void beep() override;
     void endProgram() override;
 
+private:
     // The status label's accessible name, from its caption (and its total's).
     void nameStatusLabel(StatusLabel label);
 
-private:
     const Form1Controls& controls_;
     std::array<QAction*, 3> volumeItems_;
     playback::BeatTimer& timer_;

@@ -1,42 +1,20 @@
 #include "mainwindow/status_announcer.h"
 
+#include "toolkit/accessible_role.h"
+
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QTimer>
 #include <QWidget>
 
 namespace tavro::ui {
-
-namespace {
-
-const QString kNotificationName = QStringLiteral("announcement");
-
-class NotificationAccessible : public QAccessibleWidget {
-public:
-    explicit NotificationAccessible(QWidget* widget)
-        : QAccessibleWidget(widget, QAccessible::Notification)
-    {
-    }
-};
-
-QAccessibleInterface* notificationFactory(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("QWidget") && object
-        && object->objectName() == kNotificationName)
-        return new NotificationAccessible(static_cast<QWidget*>(object));
-    return nullptr;
-}
-
-}  // namespace
 
 StatusAnnouncer::StatusAnnouncer(QWidget* window)
     : QObject(window),
       notification_(new QWidget(window)),
       due_(new QTimer(this))
 {
-    static const bool installed = (QAccessible::installFactory(notificationFactory), true);
-    (void)installed;
-    notification_->setObjectName(kNotificationName);
+    notification_->setObjectName(QStringLiteral("announcement"));
+    setAccessibleRole(notification_, QAccessible::Notification);
     notification_->setFocusPolicy(Qt::NoFocus);
     notification_->setAttribute(Qt::WA_TransparentForMouseEvents);
     notification_->setGeometry(0, 0, 0, 0);

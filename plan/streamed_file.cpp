@@ -20,7 +20,7 @@ StreamedFile::StreamedFile(const std::string& path)
         throw FileError(shownName_, errno);
     if (isatty(fd_)) {
         close(fd_);
-        throw FileError(shownName_ + " is a terminal: send the click track to a file or a pipe");
+        throw FileError::terminal(shownName_);
     }
 }
 

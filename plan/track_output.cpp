@@ -92,6 +92,11 @@ FileError::FileError(const std::string& message)
 {
 }
 
+FileError FileError::terminal(const std::string& shownName)
+{
+    return FileError(shownName + " is a terminal: send the click track to a file or a pipe");
+}
+
 std::unique_ptr<TrackOutput> openTrackFile(const std::string& path)
 {
     const std::string shown = shellQuoted(path);
@@ -135,7 +140,7 @@ bool isStandardOutput(const std::string& path)
 std::unique_ptr<TrackOutput> openStandardOutput()
 {
     if (isatty(STDOUT_FILENO))
-        throw FileError("standard output is a terminal: send the click track to a file or a pipe");
+        throw FileError::terminal(kStandardOutputName);
     return std::make_unique<StreamedFile>(STDOUT_FILENO, kStandardOutputName);
 }
 

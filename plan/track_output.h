@@ -18,6 +18,8 @@ public:
     // "cannot write NAME: WHY", where the errno alone would not say what failed.
     FileError(const std::string& shownName, const std::string& why, int error);
     explicit FileError(const std::string& message);
+    // "NAME is a terminal: ...": a track is never written to the screen.
+    static FileError terminal(const std::string& shownName);
 
     int error() const { return error_; }  // the errno, or 0
 

@@ -103,6 +103,28 @@ start_display() {
     export DISPLAY=:$(head -n 1 "$session_dir/display")
 }
 
+# Why AT-SPI cannot be used here (its bus launcher, or AT-SPI for Python, is missing), or
+# nothing where it can.
+accessibility_missing() {
+    local tool
+    for tool in dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
+        command -v "$tool" > /dev/null || { echo "$tool is not installed"; return; }
+    done
+    /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2> /dev/null ||
+        echo "no AT-SPI for Python (python3-gi, gir1.2-atspi-2.0)"
+}
+
+# A session bus of the session's own with an accessibility bus beside it, as a desktop
+# with assistive technology runs them: Qt finds the accessibility bus through it.
+start_accessibility_bus() {
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
+    dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" 2> /dev/null &
+    started $!
+    wait_until 10 test -S "$session_dir/bus" || session_fail "the session bus did not start"
+    /usr/libexec/at-spi-bus-launcher --launch-immediately 2> /dev/null &
+    started $!
+}
+
 main_window() { xdotool search --onlyvisible --name '^Tavro Metronome$' | head -n 1; }
 
 # Where the main window's controls stand: control_at[name] is the centre of each in the

@@ -11,23 +11,18 @@ here=$(dirname "$0")
 source "$here/headless_session.sh"
 # Leaks are the unit tests' business; here a sanitizer build must only run and end cleanly.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
-for tool in Xvfb xdotool $(sound_server_tools) dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
+for tool in Xvfb xdotool $(sound_server_tools); do
     command -v "$tool" > /dev/null ||
         { echo "skipped: the screen-reader run ($tool is not installed)"; exit 0; }
 done
-/usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2> /dev/null ||
-    { echo "skipped: the screen-reader run (no AT-SPI for Python: python3-gi, gir1.2-atspi-2.0)"; exit 0; }
+missing=$(accessibility_missing)
+[ -z "$missing" ] || { echo "skipped: the screen-reader run ($missing)"; exit 0; }
 
 trap session_end EXIT
 session_begin
 start_sound_server   # without one, a notice would stand over the boxes
 start_display
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" 2> /dev/null &
-started $!
-wait_until 10 test -S "$session_dir/bus" || session_fail "the session bus did not start"
-/usr/libexec/at-spi-bus-launcher --launch-immediately 2> /dev/null &
-started $!
+start_accessibility_bus
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
 failures=0

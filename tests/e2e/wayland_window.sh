@@ -12,12 +12,10 @@ source "$here/headless_session.sh"
 # Leaks are the unit tests' business; here a sanitizer build must only run and end cleanly.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 plugin=$(find /usr/lib/*/qt6/plugins/platforms -name 'libqwayland-generic.so' 2> /dev/null | head -n 1)
-for tool in weston dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
-    command -v "$tool" > /dev/null || { echo "skipped: the Wayland run ($tool is not installed)"; exit 0; }
-done
+command -v weston > /dev/null || { echo "skipped: the Wayland run (weston is not installed)"; exit 0; }
 [ -n "$plugin" ] || { echo "skipped: the Wayland run (no Qt Wayland plugin: qt6-wayland)"; exit 0; }
-/usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2> /dev/null ||
-    { echo "skipped: the Wayland run (no AT-SPI for Python: python3-gi, gir1.2-atspi-2.0)"; exit 0; }
+missing=$(accessibility_missing)
+[ -z "$missing" ] || { echo "skipped: the Wayland run ($missing)"; exit 0; }
 
 trap session_end EXIT
 session_begin
@@ -29,12 +27,7 @@ started $!
 wait_until 10 test -S "$XDG_RUNTIME_DIR/tavro-wayland" ||
     { cat "$session_dir/weston.log" >&2; session_fail "weston did not start"; }
 export WAYLAND_DISPLAY=tavro-wayland
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/bus"
-dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" 2> /dev/null &
-started $!
-wait_until 10 test -S "$session_dir/bus" || session_fail "the session bus did not start"
-/usr/libexec/at-spi-bus-launcher --launch-immediately 2> /dev/null &
-started $!
+start_accessibility_bus
 
 failures=0
 fail() { session_log "FAIL: $*"; failures=$((failures + 1)); }
